@@ -1,0 +1,87 @@
+// The headless device (see zk_headless.h).
+#include <algorithm>
+#include <vector>
+
+#include "zk_headless.h"
+
+namespace {
+
+struct Event {
+    uint32_t ms;
+    UINT message;
+    int x, y;
+};
+
+struct Headless {
+    uint32_t clock = 0;
+    uint32_t step = 1;
+    std::vector<Event> script;  // sorted by time, delivered from the front
+    size_t next = 0;
+    int paints = 0;
+    void (*hook)(const uint16_t*, void*) = nullptr;
+    void* user = nullptr;
+};
+
+Headless H;
+
+// Wrap-safe: an event is due when the clock has passed its time, seen as a
+// signed distance, so a script may start just below 2^32.
+bool due(uint32_t ms) { return int32_t(H.clock - ms) >= 0; }
+
+bool open(const char*, char*, int) { return true; }
+void close() {}
+void present(const uint16_t* screen) {
+    ++H.paints;
+    if (H.hook) H.hook(screen, H.user);
+}
+void poll() {
+    while (H.next < H.script.size() && due(H.script[H.next].ms)) {
+        const Event& e = H.script[H.next++];
+        zk_post_input(e.message, e.x, e.y);
+    }
+}
+uint32_t ticks() {
+    uint32_t t = H.clock;
+    H.clock += H.step;
+    return t;
+}
+
+ZkDevice device{"headless", open, close, present, poll, ticks};
+
+}  // namespace
+
+ZkDevice* zk_headless_device() { return &device; }
+
+void zk_headless_reset() {
+    auto hook = H.hook;
+    auto user = H.user;
+    H = Headless{};
+    H.hook = hook;
+    H.user = user;
+}
+void zk_headless_set_clock(uint32_t ms) { H.clock = ms; }
+uint32_t zk_headless_clock() { return H.clock; }
+void zk_headless_set_step(uint32_t ms) { H.step = ms; }
+
+void zk_headless_event(uint32_t ms, UINT message, int x, int y) {
+    Event e{ms, message, x, y};
+    // Insert after every undelivered event that is not later than this one.
+    auto pos = std::upper_bound(H.script.begin() + long(H.next), H.script.end(), e,
+                                [](const Event& a, const Event& b) { return int32_t(a.ms - b.ms) < 0; });
+    H.script.insert(pos, e);
+}
+
+void zk_headless_tap(uint32_t ms, int x, int y, uint32_t holdMs) {
+    zk_headless_event(ms, WM_LBUTTONDOWN, x, y);
+    zk_headless_event(ms + holdMs, WM_LBUTTONUP, x, y);
+}
+
+int zk_headless_pending() { return int(H.script.size() - H.next); }
+int zk_headless_paints() { return H.paints; }
+const uint16_t* zk_headless_screen() { return zk_device_screen(); }
+void zk_headless_on_present(void (*hook)(const uint16_t*, void*), void* user) {
+    H.hook = hook;
+    H.user = user;
+}
+
+ZkDevice* zk_linked_device() { return &device; }

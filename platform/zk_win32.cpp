@@ -1,0 +1,466 @@
+// The Win32-style layer: a class table, windows, one message queue, 16-bit
+// bitmaps and memory DCs, and a few system calls, enough for the engine's
+// shell and full-screen code to run as written. The device (zk_device.h)
+// provides the screen, the clock and the stylus.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zk_device.h"
+#include "zk_win32.h"
+
+struct ZkWindow {
+    std::wstring className;
+    std::wstring title;
+    DWORD style = 0;
+    RECT rect{};
+    WNDPROC proc = nullptr;
+    bool alive = true;
+    bool invalid = false;
+    bool shown = false;  // the window the device shows
+};
+
+struct ZkGdiObject {
+    enum Kind { Bitmap, Stock } kind = Stock;
+    int width = 0, height = 0;
+    std::vector<uint16_t> bits;
+};
+
+struct ZkDC {
+    HWND window = nullptr;  // null: a memory DC
+    HBITMAP selected = nullptr;
+};
+
+namespace {
+
+struct WindowClass {
+    std::wstring name;
+    WNDPROC proc;
+};
+
+struct Layer {
+    std::vector<WindowClass> classes;
+    // Windows stay allocated until the layer is reset, so a stale handle is
+    // recognised as dead instead of being read after it is freed.
+    std::vector<std::unique_ptr<ZkWindow>> windows;
+    std::deque<MSG> queue;
+    bool quitPending = false;
+    int quitCode = 0;
+    RECT workArea{0, 0, ZK_SCREEN_W, ZK_SCREEN_H};
+    DWORD lastError = 0;
+    std::string deviceError;
+    uint16_t screen[ZK_SCREEN_W * ZK_SCREEN_H]{};
+    ZkDevice* device = nullptr;
+    bool deviceOpen = false;
+};
+
+Layer& layer() {
+    static Layer L;
+    return L;
+}
+
+ZkGdiObject stockIcon, stockCursor;
+
+bool alive(HWND w) {
+    if (!w) return false;
+    for (auto& p : layer().windows)
+        if (p.get() == w) return p->alive;
+    return false;
+}
+
+HWND shownWindow() {
+    for (auto& p : layer().windows)
+        if (p->alive && p->shown) return p.get();
+    return nullptr;
+}
+
+ZkDevice* device() {
+    Layer& L = layer();
+    return L.device ? L.device : zk_linked_device();
+}
+
+void destroyWindow(HWND w) {
+    if (!alive(w)) return;
+    w->proc(w, WM_DESTROY, 0, 0);
+    w->alive = false;
+    if (w->shown && layer().deviceOpen) {
+        device()->close();
+        layer().deviceOpen = false;
+    }
+    // Messages for a dead window are never delivered.
+    auto& q = layer().queue;
+    q.erase(std::remove_if(q.begin(), q.end(), [w](const MSG& m) { return m.hwnd == w; }), q.end());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- devices
+
+void zk_use_device(ZkDevice* d) { layer().device = d; }
+ZkDevice* zk_current_device() { return device(); }
+const uint16_t* zk_device_screen() { return layer().screen; }
+const char* zk_device_error() { return layer().deviceError.c_str(); }
+
+void zk_post_input(UINT message, int x, int y) {
+    HWND w = shownWindow();
+    if (!w) return;
+    MSG m{};
+    m.hwnd = w;
+    m.message = message;
+    m.lParam = MAKELPARAM(int16_t(x), int16_t(y));
+    layer().queue.push_back(m);
+}
+
+void zk_post_close() {
+    HWND w = shownWindow();
+    if (!w) return;
+    MSG m{};
+    m.hwnd = w;
+    m.message = WM_CLOSE;
+    layer().queue.push_back(m);
+}
+
+void zk_platform_reset() {
+    Layer& L = layer();
+    if (L.deviceOpen) device()->close();
+    ZkDevice* keep = L.device;
+    L.~Layer();
+    new (&L) Layer();
+    L.device = keep;
+}
+
+// ---------------------------------------------------------------- windows
+
+WORD RegisterClassW(const WNDCLASSW* wc) {
+    Layer& L = layer();
+    if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) {
+        L.lastError = ERROR_CANNOT_FIND_WND_CLASS;
+        return 0;
+    }
+    for (auto& c : L.classes)
+        if (c.name == wc->lpszClassName) {
+            L.lastError = ERROR_CLASS_ALREADY_EXISTS;
+            return 0;
+        }
+    L.classes.push_back({wc->lpszClassName, wc->lpfnWndProc});
+    return WORD(0xC000 + L.classes.size());
+}
+
+HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND, HMENU, HINSTANCE, LPVOID) {
+    Layer& L = layer();
+    const WindowClass* cls = nullptr;
+    for (auto& c : L.classes)
+        if (className && c.name == className) cls = &c;
+    if (!cls) {
+        L.lastError = ERROR_CANNOT_FIND_WND_CLASS;
+        return nullptr;
+    }
+    auto w = std::make_unique<ZkWindow>();
+    w->className = cls->name;
+    w->title = title ? title : L"";
+    w->style = style;
+    w->proc = cls->proc;
+    if (x == CW_USEDEFAULT) x = 0;
+    if (y == CW_USEDEFAULT) y = 0;
+    w->rect = RECT{x, y, x + width, y + height};
+    w->invalid = (style & WS_VISIBLE) != 0;
+
+    // The first visible window is the one the device shows.
+    if ((style & WS_VISIBLE) && !shownWindow()) {
+        char utf8[256];
+        int n = WideCharToMultiByte(CP_ACP, 0, w->title.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+        if (n == 0) utf8[0] = 0;
+        char error[256] = "";
+        if (!device()->open(utf8, error, sizeof error)) {
+            L.lastError = ERROR_DEVICE_NOT_AVAILABLE;
+            L.deviceError = error;
+            return nullptr;
+        }
+        L.deviceOpen = true;
+        w->shown = true;
+    }
+    HWND h = w.get();
+    L.windows.push_back(std::move(w));
+    if (h->proc(h, WM_CREATE, 0, 0) == -1) {
+        destroyWindow(h);
+        return nullptr;
+    }
+    return h;
+}
+
+HWND FindWindowW(LPCWSTR className, LPCWSTR title) {
+    for (auto& p : layer().windows) {
+        if (!p->alive) continue;
+        if (className && p->className != className) continue;
+        if (title && p->title != title) continue;
+        return p.get();
+    }
+    return nullptr;
+}
+
+BOOL GetWindowRect(HWND w, LPRECT r) {
+    if (!alive(w) || !r) {
+        layer().lastError = ERROR_INVALID_WINDOW_HANDLE;
+        return FALSE;
+    }
+    *r = w->rect;
+    return TRUE;
+}
+
+BOOL MoveWindow(HWND w, int x, int y, int width, int height, BOOL repaint) {
+    if (!alive(w)) {
+        layer().lastError = ERROR_INVALID_WINDOW_HANDLE;
+        return FALSE;
+    }
+    w->rect = RECT{x, y, x + width, y + height};
+    if (repaint) w->invalid = true;
+    return TRUE;
+}
+
+BOOL ShowWindow(HWND w, int) {
+    if (!alive(w)) return FALSE;
+    BOOL was = (w->style & WS_VISIBLE) != 0;
+    w->style |= WS_VISIBLE;
+    w->invalid = true;
+    return was;
+}
+
+BOOL UpdateWindow(HWND w) {
+    if (!alive(w)) return FALSE;
+    if (w->invalid) w->proc(w, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+LRESULT DefWindowProcW(HWND w, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+        case WM_CLOSE:
+            destroyWindow(w);
+            return 0;
+        case WM_PAINT:
+            if (alive(w)) w->invalid = false;
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+LRESULT SendMessageW(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!alive(w)) return 0;
+    return w->proc(w, message, wParam, lParam);
+}
+
+HICON LoadIconW(HINSTANCE, LPCWSTR name) { return name == IDI_APPLICATION ? &stockIcon : nullptr; }
+HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name) { return name == IDC_ARROW ? &stockCursor : nullptr; }
+
+// ---------------------------------------------------------------- the queue
+
+BOOL PeekMessageW(LPMSG msg, HWND, UINT, UINT, UINT remove) {
+    Layer& L = layer();
+    device()->poll();
+    if (!L.queue.empty()) {
+        *msg = L.queue.front();
+        if (remove & PM_REMOVE) L.queue.pop_front();
+        return TRUE;
+    }
+    if (L.quitPending) {
+        *msg = MSG{};
+        msg->message = WM_QUIT;
+        msg->wParam = WPARAM(L.quitCode);
+        if (remove & PM_REMOVE) L.quitPending = false;
+        return TRUE;
+    }
+    for (auto& p : L.windows)
+        if (p->alive && p->invalid) {
+            *msg = MSG{};
+            msg->hwnd = p.get();
+            msg->message = WM_PAINT;
+            return TRUE;
+        }
+    return FALSE;
+}
+
+void PostQuitMessage(int code) {
+    layer().quitPending = true;
+    layer().quitCode = code;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageW(const MSG* msg) {
+    if (!msg || !alive(msg->hwnd)) return 0;
+    return msg->hwnd->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL InvalidateRect(HWND w, const RECT*, BOOL) {
+    if (!w) {
+        for (auto& p : layer().windows)
+            if (p->alive) p->invalid = true;
+        return TRUE;
+    }
+    if (!alive(w)) return FALSE;
+    w->invalid = true;
+    return TRUE;
+}
+
+// ---------------------------------------------------------------- drawing
+
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* bits) {
+    if (width <= 0 || height <= 0 || planes != 1 || bpp != 16 || width > 4096 || height > 4096) {
+        layer().lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    auto* b = new ZkGdiObject;
+    b->kind = ZkGdiObject::Bitmap;
+    b->width = width;
+    b->height = height;
+    b->bits.assign(size_t(width) * size_t(height), 0);
+    if (bits) std::memcpy(b->bits.data(), bits, b->bits.size() * 2);
+    return b;
+}
+
+LONG SetBitmapBits(HBITMAP b, DWORD bytes, const void* bits) {
+    if (!b || b->kind != ZkGdiObject::Bitmap || !bits) return 0;
+    size_t n = std::min<size_t>(bytes, b->bits.size() * 2);
+    std::memcpy(b->bits.data(), bits, n);
+    return LONG(n);
+}
+
+HDC CreateCompatibleDC(HDC) { return new ZkDC; }
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+    if (!dc) return nullptr;
+    HGDIOBJ old = dc->selected;
+    dc->selected = object;
+    return old;
+}
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop) {
+    if (!dest || !source || rop != SRCCOPY || !alive(dest->window)) return FALSE;
+    HBITMAP b = source->selected;
+    if (!b || b->kind != ZkGdiObject::Bitmap) return FALSE;
+    Layer& L = layer();
+    const RECT& wr = dest->window->rect;
+    // Clip to the window, to the source bitmap and to the device screen.
+    for (int r = 0; r < height; ++r) {
+        int srow = sy + r, drow = wr.top + y + r;
+        if (srow < 0 || srow >= b->height || drow < 0 || drow >= ZK_SCREEN_H || drow >= wr.bottom) continue;
+        for (int c = 0; c < width; ++c) {
+            int scol = sx + c, dcol = wr.left + x + c;
+            if (scol < 0 || scol >= b->width || dcol < 0 || dcol >= ZK_SCREEN_W || dcol >= wr.right) continue;
+            L.screen[drow * ZK_SCREEN_W + dcol] = b->bits[size_t(srow) * b->width + scol];
+        }
+    }
+    if (dest->window->shown) device()->present(L.screen);
+    return TRUE;
+}
+
+HDC BeginPaint(HWND w, PAINTSTRUCT* paint) {
+    if (!alive(w)) return nullptr;
+    w->invalid = false;
+    auto* dc = new ZkDC;
+    dc->window = w;
+    if (paint) {
+        *paint = PAINTSTRUCT{};
+        paint->hdc = dc;
+        paint->rcPaint = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    }
+    return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+    if (paint) delete paint->hdc;
+    return TRUE;
+}
+
+BOOL DeleteDC(HDC dc) {
+    delete dc;
+    return TRUE;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    if (!object || object == &stockIcon || object == &stockCursor) return FALSE;
+    delete object;
+    return TRUE;
+}
+
+// ---------------------------------------------------------------- system
+
+DWORD GetTickCount() { return device()->ticks(); }
+
+BOOL SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT) {
+    if (!data) return FALSE;
+    if (action == SPI_GETWORKAREA) {
+        *static_cast<RECT*>(data) = layer().workArea;
+        return TRUE;
+    }
+    if (action == SPI_SETWORKAREA) {
+        layer().workArea = *static_cast<const RECT*>(data);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL SetRect(LPRECT r, int left, int top, int right, int bottom) {
+    if (!r) return FALSE;
+    *r = RECT{left, top, right, bottom};
+    return TRUE;
+}
+
+DWORD GetModuleFileNameW(HINSTANCE, LPWSTR buffer, DWORD size) {
+    if (!buffer || size == 0) return 0;
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return 0;
+    path[n] = 0;
+    // Program paths here are UTF-8; decode them into wide characters.
+    std::mbstate_t st{};
+    const char* src = path;
+    size_t got = std::mbsrtowcs(buffer, &src, size - 1, &st);
+    if (got == size_t(-1)) {  // not valid in the current locale: copy bytes
+        got = 0;
+        for (ssize_t i = 0; i < n && got < size - 1; ++i) buffer[got++] = WCHAR(uint8_t(path[i]));
+    }
+    buffer[got] = 0;
+    return DWORD(got);
+}
+
+int WideCharToMultiByte(UINT, DWORD, LPCWSTR wide, int wideCount, LPSTR out, int outBytes, LPCSTR, LPBOOL) {
+    // The system code page is UTF-8 here.
+    if (!wide) return 0;
+    if (wideCount < 0) wideCount = int(std::wcslen(wide)) + 1;
+    std::string s;
+    for (int i = 0; i < wideCount; ++i) {
+        uint32_t c = uint32_t(wide[i]);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
+        if (c < 0x80) {
+            s += char(c);
+        } else if (c < 0x800) {
+            s += char(0xC0 | (c >> 6));
+            s += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            s += char(0xE0 | (c >> 12));
+            s += char(0x80 | ((c >> 6) & 0x3F));
+            s += char(0x80 | (c & 0x3F));
+        } else {
+            s += char(0xF0 | (c >> 18));
+            s += char(0x80 | ((c >> 12) & 0x3F));
+            s += char(0x80 | ((c >> 6) & 0x3F));
+            s += char(0x80 | (c & 0x3F));
+        }
+    }
+    if (!out || outBytes == 0) return int(s.size());
+    if (int(s.size()) > outBytes) {
+        layer().lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return 0;
+    }
+    std::memcpy(out, s.data(), s.size());
+    return int(s.size());
+}
+
+DWORD GetLastError() { return layer().lastError; }

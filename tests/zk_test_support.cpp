@@ -1,0 +1,45 @@
+#include "zk_test_support.h"
+
+#include <cstdio>
+
+#include "zk_w32main.h"
+
+std::function<void(uint8_t)> zk_test_dovect;
+static std::function<int()> testMain;
+
+int zk_main() { return testMain ? testMain() : 0; }
+void zk_DoVect(uint8_t layer) {
+    if (zk_test_dovect) zk_test_dovect(layer);
+}
+
+void zk_test_fresh_platform() {
+    zk_use_device(zk_headless_device());
+    zk_platform_reset();
+    zk_headless_reset();
+    zk_resetframeclock();
+}
+
+int zk_test_run(const std::function<int()>& body) {
+    zk_test_fresh_platform();
+    testMain = body;
+    static char module;
+    static WCHAR none[] = L"";
+    int rc = WinMain(reinterpret_cast<HINSTANCE>(&module), nullptr, none, SW_SHOW);
+    testMain = nullptr;
+    return rc;
+}
+
+std::string zk_test_save_ppm(const std::string& name, const uint16_t* pixels, int w, int h) {
+    std::string path = std::string(ZK_BUILD_DIR) + "/" + name + ".ppm";
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+        for (int i = 0; i < w * h; ++i) {
+            uint16_t c = pixels[i];
+            unsigned char rgb[3] = {uint8_t(((c >> 11) & 31) * 255 / 31), uint8_t(((c >> 5) & 63) * 255 / 63),
+                                    uint8_t((c & 31) * 255 / 31)};
+            std::fwrite(rgb, 1, 3, f);
+        }
+        std::fclose(f);
+    }
+    return path;
+}

@@ -1,0 +1,26 @@
+// Running the engine in tests: the headless device, a fresh layer and frame
+// clock per run, and the application's two entry points (the game's main and
+// the vector hook) routed to whatever the test sets.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "../platform/zk_headless.h"
+#include "ZKlib.h"
+
+// The layer-drawing hook the engine calls after every layer; null: nothing.
+extern std::function<void(uint8_t layer)> zk_test_dovect;
+
+// A fresh layer, headless device (clock 0, step 1 ms, no script) and frame
+// clock, as at program start.
+void zk_test_fresh_platform();
+
+// Runs WinMain on a fresh platform with body as the game's main and returns
+// WinMain's result. The shell's start-up and clean-up run around it.
+int zk_test_run(const std::function<int()>& body);
+
+// Writes a 240 x 320 RGB565 frame (or any w x h) as a PNG-free binary PPM,
+// for people to look at; returns the path written.
+std::string zk_test_save_ppm(const std::string& name, const uint16_t* pixels, int w = ZK_WIDTH, int h = ZK_HEIGHT);
