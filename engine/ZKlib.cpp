@@ -19,3 +19,11 @@ void ZK_Init() {
     ZK_InitSprites();
 }
 void zk_whenrefresh() {}
+
+void ZK_SetWindowLimits(int n, int left, int top, int right, int bottom) {
+    ClipWindow& w = zk_window[n & 15];
+    w.left = int16_t(left);
+    w.top = int16_t(top);
+    w.right = int16_t(right);
+    w.bottom = int16_t(bottom);
+}
