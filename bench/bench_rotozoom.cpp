@@ -186,7 +186,8 @@ void BM_Peer_pixman_nearest_affine(benchmark::State& state) {
     Ball& b = ball(int(state.range(1)));
     const double zoom = state.range(2) / 1024.0;
     pixman_image_t* screen =
-        pixman_image_create_bits(PIXMAN_r5g6b5, ZK_WIDTH, ZK_HEIGHT, reinterpret_cast<uint32_t*>(zk_buffer), ZK_WIDTH * 2);
+        pixman_image_create_bits(PIXMAN_r5g6b5, ZK_WIDTH, ZK_HEIGHT, reinterpret_cast<uint32_t*>(zk_buffer),
+                                 ZK_WIDTH * 2);
     std::vector<uint32_t> rgb16((size_t(b.n) * b.n + 1) / 2 + 1);
     std::memcpy(rgb16.data(), b.colours.data(), b.colours.size() * 2);
     pixman_image_t* src = keyed ? pixman_image_create_bits(PIXMAN_a8r8g8b8, b.n, b.n, b.argb.data(), b.n * 4)
@@ -282,7 +283,8 @@ struct GameScene {
         ballImage = {b.indices.data(), nullptr, nullptr, b.palette, 1, 0, 32, 32};
         std::vector<uint8_t> barrel(32 * 48);
         for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 32; ++x) barrel[size_t(y) * 32 + x] = (x >= 10 && x < 22) || y > 32 ? uint8_t(5 + y) : 0;
+            for (int x = 0; x < 32; ++x)
+                barrel[size_t(y) * 32 + x] = (x >= 10 && x < 22) || y > 32 ? uint8_t(5 + y) : 0;
         cannon = new ListedImage(32, 48, barrel, b.palette);
         std::vector<uint8_t> glyphs(16 * 160);
         for (size_t k = 0; k < glyphs.size(); ++k) glyphs[k] = (k * 7 % 5) ? uint8_t(200) : 0;
