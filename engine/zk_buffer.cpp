@@ -13,7 +13,18 @@ namespace {
 // kept is never larger than the true one.
 int16_t zk_sat16(int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
 
+bool zk_has_wide() {
+#if ZK_HAVE_WIDE
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
 }  // namespace
+
+bool zk_blit_wide = zk_has_wide();
 
 void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
     const ClipWindow& w = zk_window[zk_curwindow & 15];
@@ -41,10 +52,13 @@ void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
     zk_limits.endRow = zk_sat16(endRow);
 }
 
-void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
-    if (alpha <= 0) return;
+// ---------------------------------------------------------------- the vectorised families
+namespace {
+
+template <int N>
+ZK_INLINE void fast16(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
     const ZkFrom16 src{zk_transpcolor};
-    if (alpha != 32) return zk_copy_plain(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    if (alpha != 32) return zk_copy_plain<N>(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
     ZkRect r;
     if (!zk_clip(x, y, width, height, r)) return;
     if (r.firstColumn == 0 && r.endColumn == ZK_WIDTH && width == ZK_WIDTH) {
@@ -53,37 +67,83 @@ void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, 
                     size_t(r.endRow - r.firstRow) * ZK_WIDTH * sizeof(uint16_t));
         return;
     }
-    zk_copy_plain(pixels, src, width, height, x, y, ZkStore{});
+    zk_copy_plain<N>(pixels, src, width, height, x, y, ZkStore{});
+}
+
+template <int N>
+ZK_INLINE void fast8(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
+                     int alpha) {
+    const ZkFrom8 src{palette};
+    if (alpha == 32)
+        zk_copy_plain<N>(pixels, src, width, height, x, y, ZkStore{});
+    else
+        zk_copy_plain<N>(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+template <int N>
+ZK_INLINE void rle8(const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs,
+                    const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha) {
+    const ZkFrom8 src{palette};
+    if (alpha == 32)
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
+    else
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+template <int N>
+ZK_INLINE void rle16(const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width,
+                     int height, int x, int y, int alpha) {
+    const ZkFrom16 src{zk_transpcolor};
+    if (alpha == 32)
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
+    else
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+#define ZK_BUILD_TWICE(name, params, args) \
+    void name##_narrow params { name<8> args; } \
+    ZK_TARGET_WIDE void name##_wide params { name<ZK_HAVE_WIDE ? 16 : 8> args; }
+
+ZK_BUILD_TWICE(fast16, (const uint16_t* pixels, int width, int height, int x, int y, int alpha),
+               (pixels, width, height, x, y, alpha))
+ZK_BUILD_TWICE(fast8,
+               (const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y, int alpha),
+               (pixels, palette, width, height, x, y, alpha))
+ZK_BUILD_TWICE(rle8,
+               (const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs, const uint16_t* lineOffsets,
+                int width, int height, int x, int y, int alpha),
+               (pixels, palette, runs, lineOffsets, width, height, x, y, alpha))
+ZK_BUILD_TWICE(rle16,
+               (const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width, int height,
+                int x, int y, int alpha),
+               (pixels, runs, lineOffsets, width, height, x, y, alpha))
+
+}  // namespace
+
+void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
+    if (alpha <= 0) return;
+    zk_blit_wide ? fast16_wide(pixels, width, height, x, y, alpha) : fast16_narrow(pixels, width, height, x, y, alpha);
 }
 
 void ZK_Copy8bitFastCopy(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
                          int alpha) {
     if (alpha <= 0) return;
-    const ZkFrom8 src{palette};
-    if (alpha == 32)
-        zk_copy_plain(pixels, src, width, height, x, y, ZkStore{});
-    else
-        zk_copy_plain(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    zk_blit_wide ? fast8_wide(pixels, palette, width, height, x, y, alpha)
+                 : fast8_narrow(pixels, palette, width, height, x, y, alpha);
 }
 
 // No shortcut for alpha 0 or below: the blend runs and leaves the buffer as it
 // was (or, below 0, does what the blend does with that weight).
 void ZK_Copy8bitRLE(const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs,
                     const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha) {
-    const ZkFrom8 src{palette};
-    if (alpha == 32)
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
-    else
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    zk_blit_wide ? rle8_wide(pixels, palette, runs, lineOffsets, width, height, x, y, alpha)
+                 : rle8_narrow(pixels, palette, runs, lineOffsets, width, height, x, y, alpha);
 }
 
 void ZK_Copy16bitRLE(const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width,
                      int height, int x, int y, int alpha) {
-    const ZkFrom16 src{zk_transpcolor};
-    if (alpha == 32)
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
-    else
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    zk_blit_wide ? rle16_wide(pixels, runs, lineOffsets, width, height, x, y, alpha)
+                 : rle16_narrow(pixels, runs, lineOffsets, width, height, x, y, alpha);
 }
 
 void ZK_Copy16bitToScreen(const uint16_t* pixels, int width, int height, int x, int y, int alpha, int8_t flipX,

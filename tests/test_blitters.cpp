@@ -11,6 +11,7 @@
 
 #include "ZKlib.h"
 #include "zk_blend.h"
+#include "zk_blit.h"
 
 namespace {
 
@@ -185,6 +186,7 @@ protected:
         sprite_->clipBottom = uint8_t(b);
         zk_cursprite = kSlot;
     }
+    void compare_with_reference(unsigned seed);
     static constexpr int kSlot = 77;
     Sprite* sprite_ = nullptr;
 };
@@ -314,12 +316,24 @@ TEST_F(Blitters, ClipLimitsOfTheWorkedCases) {
 
 // ---------------------------------------------------------------- random comparison
 TEST_F(Blitters, EveryRoutineMatchesTheReferenceLoopPixelForPixel) {
-    std::mt19937 rng(12345);
+    // Both builds of the vector loops where the processor has the wide one.
+    const bool wide = zk_blit_wide;
+    for (const bool useWide : {false, true}) {
+        if (useWide && !wide) continue;
+        zk_blit_wide = useWide;
+        SCOPED_TRACE(useWide ? "wide vectors" : "16-byte vectors");
+        compare_with_reference(useWide ? 777 : 12345);
+    }
+    zk_blit_wide = wide;
+}
+
+void Blitters::compare_with_reference(unsigned seed) {
+    std::mt19937 rng(seed);
     static uint16_t ref[240 * 320];
     for (auto& p : zk_buffer) p = uint16_t(rng());
     auto sprite_clip = [&](int l, int t, int r, int b) { use_sprite_clip(l, t, r, b); };
     int mismatches = 0;
-    for (int iter = 0; iter < 4000 && mismatches < 5; ++iter) {
+    for (int iter = 0; iter < 3000 && mismatches < 5; ++iter) {
         int w, h;
         switch (rng() % 6) {
             case 0: w = 240, h = 1 + int(rng() % (rng() % 16 == 0 ? 330 : 24)); break;  // the block copy's case
