@@ -21,11 +21,6 @@
 
 #include "ZKlib.h"
 
-// The application's two entry points, which the engine library expects.
-// Weak, so that any other benchmark file may define them as well.
-__attribute__((weak)) int zk_main() { return 0; }
-__attribute__((weak)) void zk_DoVect(uint8_t) {}
-
 namespace {
 
 constexpr int kAngle = 43;  // about 30 degrees
