@@ -62,6 +62,16 @@ Ball& ball(int n) {
     return *balls.back();
 }
 
+// Pixels one draw leaves on a cleared screen: shown beside each time, so
+// that the peers can be seen to draw the same ball.
+template <typename Draw>
+void countDrawn(benchmark::State& state, Draw draw) {
+    std::fill(std::begin(zk_buffer), std::end(zk_buffer), uint16_t(0));
+    draw();
+    const auto lit = std::count_if(std::begin(zk_buffer), std::end(zk_buffer), [](uint16_t c) { return c != 0; });
+    state.counters["drawn"] = double(lit);
+}
+
 void screenWindow() {
     for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
     zk_curwindow = 0;
@@ -78,8 +88,10 @@ void BM_CopyRot(benchmark::State& state) {
     const void* pixels = entry < 4 ? static_cast<const void*>(b.indices.data()) : b.colours.data();
     const uint16_t* palette = entry < 4 ? b.palette : nullptr;
     const int alpha = (entry & 2) ? 20 : 32;
+    auto draw = [&] { ZK_CopyRot[entry](pixels, palette, n, n, 120 - n / 2, 160 - n / 2, alpha, kAngle, zoom); };
+    countDrawn(state, draw);
     for (auto _ : state) {
-        ZK_CopyRot[entry](pixels, palette, n, n, 120 - n / 2, 160 - n / 2, alpha, kAngle, zoom);
+        draw();
         benchmark::ClobberMemory();
     }
     state.SetLabel(ZK_CopyRot[entry] == ZK_8bitRot ? "8bit keyed" : "");
@@ -140,12 +152,16 @@ void BM_Peer_SDL2gfx_rotozoomSurface(benchmark::State& state) {
     const double zoom = state.range(2) / 1024.0;
     SDL_Surface* screen = screenSurface();
     SDL_Surface* src = peerSource(b, keyed8);
-    for (auto _ : state) {
+    auto draw = [&] {
         SDL_Surface* turned = rotozoomSurface(src, kDegrees, zoom, SMOOTHING_OFF);
         if (keyed8) SDL_SetColorKey(turned, SDL_TRUE, 0);
         SDL_Rect at{120 - turned->w / 2, 160 - turned->h / 2, turned->w, turned->h};
         SDL_BlitSurface(turned, nullptr, screen, &at);
         SDL_FreeSurface(turned);
+    };
+    countDrawn(state, draw);
+    for (auto _ : state) {
+        draw();
         benchmark::ClobberMemory();
     }
     SDL_FreeSurface(src);
@@ -162,9 +178,13 @@ void BM_Peer_SDL_RenderCopyEx(benchmark::State& state) {
     SDL_Texture* t = SDL_CreateTextureFromSurface(r, src);
     const int side = int(b.n * zoom);
     const SDL_Rect at{120 - side / 2, 160 - side / 2, side, side};
-    for (auto _ : state) {
+    auto draw = [&] {
         SDL_RenderCopyEx(r, t, nullptr, &at, -kDegrees, nullptr, SDL_FLIP_NONE);
         SDL_RenderFlush(r);
+    };
+    countDrawn(state, draw);
+    for (auto _ : state) {
+        draw();
         benchmark::ClobberMemory();
     }
     SDL_DestroyTexture(t);
@@ -204,11 +224,15 @@ void BM_Peer_pixman_nearest_affine(benchmark::State& state) {
     pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
     const int box = std::min(int(b.n * zoom * 1.5), ZK_WIDTH);
     const int boxH = std::min(int(b.n * zoom * 1.5), ZK_HEIGHT);
-    for (auto _ : state) {
-        // Source coordinates given as screen ones, so the transform above
-        // maps screen pixels straight to the ball.
+    // Source coordinates given as screen ones, so the transform above maps
+    // screen pixels straight to the ball.
+    auto draw = [&] {
         pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, screen, 120 - box / 2, 160 - boxH / 2, 0, 0,
                                  120 - box / 2, 160 - boxH / 2, box, boxH);
+    };
+    countDrawn(state, draw);
+    for (auto _ : state) {
+        draw();
         benchmark::ClobberMemory();
     }
     pixman_image_unref(src);
