@@ -333,7 +333,7 @@ void Blitters::compare_with_reference(unsigned seed) {
     for (auto& p : zk_buffer) p = uint16_t(rng());
     auto sprite_clip = [&](int l, int t, int r, int b) { use_sprite_clip(l, t, r, b); };
     int mismatches = 0;
-    for (int iter = 0; iter < 2000 && mismatches < 5; ++iter) {
+    for (int iter = 0; iter < 1200 && mismatches < 5; ++iter) {
         int w, h;
         switch (rng() % 6) {
             case 0: w = 240, h = 1 + int(rng() % (rng() % 16 == 0 ? 330 : 24)); break;  // the block copy's case
