@@ -174,13 +174,16 @@ ZK_INLINE void ZkFrom8::lookup(uint16_t* d, const uint8_t* s, int n) const { zk_
 struct ZkFrom8x512 {
     using T = uint8_t;
     const uint16_t* palette;
+    __m512i t[8];  // loaded once per call
+    inline ZK_TARGET_512 static void make(ZkFrom8x512& f, const uint16_t* palette) {
+        f.palette = palette;
+        for (int k = 0; k < 8; ++k) f.t[k] = _mm512_loadu_si512(palette + 32 * k);
+    }
     ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
     ZK_INLINE static bool transparent(T v) { return v == 0; }
     // Not forced inline: only code built for AVX-512 may take it in, which the
     // flattened level-2 entry points do.
     inline ZK_TARGET_512 void lookup(uint16_t* d, const uint8_t* s, int n) const {
-        __m512i t[8];
-        for (int k = 0; k < 8; ++k) t[k] = _mm512_loadu_si512(palette + 32 * k);
         const __m512i bit6 = _mm512_set1_epi16(64), bit7 = _mm512_set1_epi16(128);
         for (int i = 0; i < n; i += 32) {
             const int m = n - i < 32 ? n - i : 32;
@@ -197,6 +200,7 @@ struct ZkFrom8x512 {
     }
 };
 #endif
+
 
 // n pixels blended toward the colours that load(v, i) gives for pixels
 // i..i+N-1. The last vector is computed first, from the buffer as it was, so
@@ -312,6 +316,20 @@ ZK_INLINE void zk_copy_runs(const typename Src::T* pixels, const Src& src, const
     const int first = r.firstColumn, end = r.endColumn;
     uint16_t* d = zk_dest(x, y + r.firstRow);
     const typename Src::T* s = pixels + ptrdiff_t(r.firstRow) * width;
+    if (first == 0 && end == width) {
+        // Nothing cut off at the sides: each line is read as its counts say,
+        // transparent count, opaque count, ..., up to the width.
+        for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += width) {
+            const uint8_t* p = runs + lineOffsets[row];
+            for (int pos = *p++; pos < width; pos += *p++) {
+                const int length = *p++;
+                zk_span<N>(d + pos, s + pos, length, src, op);
+                pos += length;
+                if (pos >= width) break;
+            }
+        }
+        return;
+    }
     for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += width) {
         const uint8_t* p = runs + lineOffsets[row];
         int pos = *p++;  // the column where the first opaque run begins

@@ -58,6 +58,11 @@ void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
 // ---------------------------------------------------------------- the vectorised families
 namespace {
 
+ZK_INLINE void zk_make_from8(ZkFrom8& f, const uint16_t* palette) { f.palette = palette; }
+#if ZK_HAVE_WIDE
+ZK_INLINE void zk_make_from8(ZkFrom8x512& f, const uint16_t* palette) { ZkFrom8x512::make(f, palette); }
+#endif
+
 
 template <int N>
 ZK_INLINE void fast16(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
@@ -79,7 +84,8 @@ ZK_INLINE void fast16(const uint16_t* pixels, int width, int height, int x, int 
 template <int N, class From8 = ZkFrom8>
 ZK_INLINE void fast8(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
                      int alpha) {
-    const From8 src{palette};
+    From8 src;
+    zk_make_from8(src, palette);
     if (alpha == 32)
         zk_copy_plain<N>(pixels, src, width, height, x, y, ZkStore{});
     else
@@ -89,7 +95,8 @@ ZK_INLINE void fast8(const uint8_t* pixels, const uint16_t* palette, int width, 
 template <int N, class From8 = ZkFrom8>
 ZK_INLINE void rle8(const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs,
                     const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha) {
-    const From8 src{palette};
+    From8 src;
+    zk_make_from8(src, palette);
     if (alpha == 32)
         zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
     else
@@ -109,10 +116,10 @@ ZK_INLINE void rle16(const uint16_t* pixels, const uint8_t* runs, const uint16_t
 // level 0: 16-byte vectors; 1: AVX2; 2: AVX2 and, for 8-bit sources, the
 // AVX-512 palette lookup.
 #if ZK_HAVE_WIDE
-#define ZK_BUILD_8BIT_512(name, params, args) \
-    __attribute__((flatten)) ZK_TARGET_512 void name##_2 params { name<16, ZkFrom8x512> args; }
+#define ZK_BUILD_512(name, from, params, args) \
+    __attribute__((flatten)) ZK_TARGET_512 void name##_2 params { name<16, from> args; }
 #else
-#define ZK_BUILD_8BIT_512(name, params, args) \
+#define ZK_BUILD_512(name, from, params, args) \
     void name##_2 params { name<8> args; }
 #endif
 #define ZK_BUILD(name, params, args) \
@@ -134,11 +141,11 @@ ZK_INLINE void rle16(const uint16_t* pixels, const uint8_t* runs, const uint16_t
 #define ZK_RLE16_ARGS (pixels, runs, lineOffsets, width, height, x, y, alpha)
 
 ZK_BUILD(fast16, ZK_FAST16_PARAMS, ZK_FAST16_ARGS)
-void fast16_2 ZK_FAST16_PARAMS { fast16_1 ZK_FAST16_ARGS; }
+void fast16_2 ZK_FAST16_PARAMS { fast16_1 ZK_FAST16_ARGS; }  // nothing to gain from AVX-512
 ZK_BUILD(fast8, ZK_FAST8_PARAMS, ZK_FAST8_ARGS)
-ZK_BUILD_8BIT_512(fast8, ZK_FAST8_PARAMS, ZK_FAST8_ARGS)
+ZK_BUILD_512(fast8, ZkFrom8x512, ZK_FAST8_PARAMS, ZK_FAST8_ARGS)
 ZK_BUILD(rle8, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
-ZK_BUILD_8BIT_512(rle8, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
+ZK_BUILD_512(rle8, ZkFrom8x512, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
 ZK_BUILD(rle16, ZK_RLE16_PARAMS, ZK_RLE16_ARGS)
 void rle16_2 ZK_RLE16_PARAMS { rle16_1 ZK_RLE16_ARGS; }
 
