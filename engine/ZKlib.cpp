@@ -97,7 +97,10 @@ ZK_INLINE void clear_rows(uint32_t top, uint32_t bottom, uint16_t colour) {
     const U v = U{} + colour;
     uint16_t* d = zk_buffer + ptrdiff_t(top) * ZK_WIDTH;
     const ptrdiff_t count = ptrdiff_t(bottom - top) * ZK_WIDTH;  // a multiple of 16
-    for (ptrdiff_t i = 0; i < count; i += N) zk_vstore(d + i, v);
+    ptrdiff_t i = 0;
+    for (; i + 4 * N <= count; i += 4 * N)
+        zk_vstore(d + i, v), zk_vstore(d + i + N, v), zk_vstore(d + i + 2 * N, v), zk_vstore(d + i + 3 * N, v);
+    for (; i < count; i += N) zk_vstore(d + i, v);
 }
 void clear_narrow(uint32_t t, uint32_t b, uint16_t c) { clear_rows<8>(t, b, c); }
 ZK_TARGET_WIDE void clear_wide(uint32_t t, uint32_t b, uint16_t c) { clear_rows<ZK_HAVE_WIDE ? 16 : 8>(t, b, c); }
@@ -118,8 +121,8 @@ void zk_dotransp() {
 }
 
 void zk_whenrefresh() {
-    std::fill(std::begin(prio_nsprite), std::end(prio_nsprite), int16_t(-1));
-    std::fill(std::begin(prio_nbg), std::end(prio_nbg), int8_t(-1));
+    std::memset(prio_nsprite, 0xFF, sizeof prio_nsprite);  // every entry -1
+    std::memset(prio_nbg, 0xFF, sizeof prio_nbg);
 
     // Sprite lists: each starts with the highest sprite number of its
     // priority. Only slots that exist are scanned; a priority outside the

@@ -153,6 +153,7 @@ TEST_F(Composition, ClearsOnlyTheRowsNoOpaqueFullWidthLayerCovers) {
         {"wider and left of the screen", {{-5, 0, 300, 320, 32, 1}}, 0, 0},
         {"above the screen", {{0, -10, 240, 330, 32, 1}}, 0, 320},
         {"top part", {{0, 0, 240, 100, 32, 1}}, 100, 320},
+        {"odd rows", {{0, 0, 240, 101, 32, 1}, {0, 318, 240, 2, 32, 1}}, 101, 318},
         {"bottom part", {{0, 200, 240, 120, 32, 1}}, 0, 200},
         {"top and bottom", {{0, 200, 240, 120, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 200},
         {"touches only after a later layer", {{0, 100, 240, 50, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 320},
