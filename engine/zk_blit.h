@@ -115,17 +115,22 @@ ZK_INLINE void zk_vblend(typename ZkVec<N>::U& d, const typename ZkVec<N>::U& s,
 }
 
 // ---------------------------------------------------------------- spans
-// n pixels copied. Short spans (sprite rows) are moved inline, the last
-// vector overlapping the one before it; long ones go to memcpy.
+// n pixels copied. Short spans (sprite rows and runs) are moved inline by at
+// most four vectors, the last ones overlapping the first; long ones go to
+// memcpy.
 template <int N>
 ZK_INLINE void zk_copy16(uint16_t* __restrict d, const uint16_t* __restrict s, int n) {
     using U = typename ZkVec<N>::U;
-    if (n >= 64) {
+    if (n >= 4 * N) {
         std::memcpy(d, s, size_t(n) * sizeof(uint16_t));
+    } else if (n >= 2 * N) {
+        U a, b, c, e;
+        zk_vload(a, s), zk_vload(b, s + N), zk_vload(c, s + n - 2 * N), zk_vload(e, s + n - N);
+        zk_vstore(d, a), zk_vstore(d + N, b), zk_vstore(d + n - 2 * N, c), zk_vstore(d + n - N, e);
     } else if (n >= N) {
-        U v;
-        for (int i = 0; i + N < n; i += N) zk_vload(v, s + i), zk_vstore(d + i, v);
-        zk_vload(v, s + n - N), zk_vstore(d + n - N, v);
+        U a, b;
+        zk_vload(a, s), zk_vload(b, s + n - N);
+        zk_vstore(d, a), zk_vstore(d + n - N, b);
     } else if constexpr (N > 8) {
         zk_copy16<8>(d, s, n);
     } else if (n >= 4) {
@@ -151,7 +156,9 @@ ZK_INLINE void zk_lookup8(uint16_t* __restrict d, const uint8_t* __restrict s, c
 ZK_INLINE void zk_lookup(uint16_t* __restrict d, const uint8_t* __restrict s, const uint16_t* __restrict palette,
                          int n) {
     if (n >= 8) {
-        for (int i = 0; i + 8 < n; i += 8) zk_lookup8(d + i, s + i, palette);
+        if (n > 16)
+            for (int i = 0; i + 8 < n - 8; i += 8) zk_lookup8(d + i + 8, s + i + 8, palette);
+        zk_lookup8(d, s, palette);
         zk_lookup8(d + n - 8, s + n - 8, palette);
     } else if (n >= 4) {
         const uint16_t c0 = palette[s[0]], c1 = palette[s[1]], c2 = palette[s[2]], c3 = palette[s[3]];
