@@ -70,7 +70,7 @@ bool touchingAnother(int k) {
 bool flightStep(int k, uint16_t& d) {
     Ball& b = quib_balls[k];
     const int32_t dx = scaled(b.speed, cosOf(d), 16);
-    const int32_t dy = -scaled(b.speed, sinOf(d), 16);
+    const int32_t dy = scaled(-b.speed, sinOf(d), 16);
     b.fx += dx;
     b.fy += dy;
     place(b);
@@ -221,7 +221,7 @@ int Quib_ThrowBall(uint16_t a) {
     b.count = 3;
     Quib_SetSize(k);
     // The launch: four steps at once, so the ball leaves the barrel.
-    b.fy += 4 * -scaled(b.speed, sinOf(a), 16);
+    b.fy += 4 * scaled(-b.speed, sinOf(a), 16);
     b.fx += 4 * scaled(b.speed, cosOf(a), 16);
     place(b);
     quib_nballs = uint8_t(quib_nballs + 1);
