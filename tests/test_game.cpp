@@ -708,3 +708,65 @@ TEST(QuibGame, HeldStylusFiresOnce) {
     EXPECT_EQ(p.at(899).nballs, 1);
     EXPECT_EQ(quib_balls[1].count, -1);
 }
+
+TEST(QuibGame, WholeScriptedGameToGameOverAndRestart) {
+    Play p;
+    auto aim = std::make_shared<AutoAim>();
+    aim->aims = {17, 207, 112, 112, 17, 207, 147, 147, 147, 157, 32, 17, 22, 52, 128, 128, 128, 128, 128, 128};
+    int ended = 0, restart = 0, inconsistent = 0;
+    uint16_t lastScore = 0;
+    p.each = [&](Play& p, int f) {
+        (*aim)(p, f);
+        // The table agrees with its count, and every ball in play shows its
+        // count on a visible sprite.
+        int inUse = 0;
+        for (int k = 0; k < QUIB_MAXBALLS; ++k) {
+            const Ball& b = quib_balls[k];
+            if (b.count == -1) continue;
+            ++inUse;
+            const Sprite* s = zk_sprites[QUIB_SPR_BALLS + k];
+            if (!s || !s->visible || s->frame != b.count) ++inconsistent;
+        }
+        if (inUse != quib_nballs) ++inconsistent;
+        if (!restart && score < lastScore) ++inconsistent;
+        lastScore = score;
+        if (!ended && endsGame(p.at(f))) ended = f;
+        if (ended && !restart && f == ended + 70) {
+            restart = f;
+            aim->aims = {128, 100};
+            aim->next = 0;
+            p.tap(100, 200);
+        }
+    };
+    p.quitFrom = 8800;
+    EXPECT_EQ(runGame(p), 0);
+    EXPECT_EQ(inconsistent, 0);
+    // Score and balls on the board in the frames in which each throw was
+    // tapped, in the frame that ended the game, and in the next game.
+    struct Check {
+        int frame;
+        uint16_t score;
+        int balls;
+    };
+    const Check checks[] = {
+        {447, 0, 0},  {919, 0, 1},  {1364, 1, 1}, {1819, 1, 2}, {2442, 2, 2},  {2914, 2, 3},  {3321, 3, 3},
+        {3849, 3, 4}, {4303, 3, 5}, {4870, 3, 6}, {5469, 6, 4}, {5761, 7, 4},  {6038, 7, 5},  {6334, 7, 6},
+        {6682, 7, 7}, {7183, 10, 5}, {7688, 10, 6}, {7693, 10, 7}, {7876, 0, 0}, {8419, 0, 1},
+    };
+    const std::vector<int> fired(aim->firedAt.begin(), aim->firedAt.end());
+    EXPECT_EQ(fired, (std::vector<int>{447, 919, 1364, 1819, 2442, 2914, 3321, 3849, 4303, 4870, 5469, 5761, 6038,
+                                       6334, 6682, 7183, 7688, 7876, 8419}));
+    EXPECT_EQ(ended, 7693);
+    EXPECT_EQ(restart, 7763);
+    for (const Check& c : checks) {
+        ASSERT_LE(c.frame, p.frame);
+        EXPECT_EQ(p.at(c.frame).score, c.score) << c.frame;
+        EXPECT_EQ(p.at(c.frame).nballs, c.balls) << c.frame;
+    }
+    // The score of 10 showed two digits, the next game a single 0.
+    EXPECT_TRUE(p.at(7693).digitShown[1]);
+    EXPECT_EQ(p.at(7693).digitFrame[0], 1);
+    EXPECT_EQ(p.at(7693).digitFrame[1], 0);
+    EXPECT_FALSE(p.at(7876).digitShown[1]);
+    EXPECT_EQ(p.at(7876).digitFrame[0], 0);
+}
