@@ -237,7 +237,7 @@ uint8_t sphereShade(double px, double py, int base, int x, int y, bool dither) {
 void paintBallFrame(Picture& p, int size, int frame, int count) {
     const double R = size / 2.0;
     const bool small = size <= 16;
-    const bool dither = size >= 128;
+    const bool dither = false;  // clean bands: a dithered picture turns to grain when zoomed
     const double rim = std::max(1.0, size * 0.035);
     const int oy = frame * size;
     for (int y = 0; y < size; ++y)
@@ -485,9 +485,6 @@ Picture paintBackground() {
                 double t = (y - 20) / 251.0;
                 c = t < 0.6 ? mix(RGB{22, 52, 124}, RGB{46, 40, 128}, t / 0.6)
                             : mix(RGB{46, 40, 128}, RGB{70, 30, 112}, (t - 0.6) / 0.4);
-                double gx = (x - 120) / 150.0, gy = (y - 20) / 200.0;
-                double glow = std::max(0.0, 1.0 - (gx * gx + gy * gy));
-                c = mix(c, RGB{70, 120, 200}, glow * 0.35);
                 int u = (x + y) % 24, v = (x - y + 480) % 24;
                 if (u == 0 || v == 0) c = mix(c, RGB{140, 170, 255}, 0.16);
             } else if (y < 275) {
@@ -526,7 +523,11 @@ Picture paintBackground() {
     Picture p(W, H, pal);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
+            // Ordered dither of +-3 levels hides the steps of the gradients.
             RGB c = rgb[size_t(y) * W + x];
+            const int off = int(std::lround((bayer(x, y) - 0.5) * 6));
+            auto nudge = [off](uint8_t v) { return uint8_t(std::clamp(int(v) + off, 0, 255)); };
+            c = RGB{nudge(c.r), nudge(c.g), nudge(c.b)};
             int best = 0, bestD = 1 << 30;
             for (int i = 0; i < 256; ++i) {
                 int dr = c.r - pal[size_t(i)].r, dg = c.g - pal[size_t(i)].g, db = c.b - pal[size_t(i)].b;
