@@ -246,7 +246,10 @@ void paintBallFrame(Picture& p, int size, int frame, int count) {
             double d = std::sqrt(dx * dx + dy * dy);
             uint8_t c = 0;
             if (count > 0) {
-                if (d <= R) c = d > R - rim ? kOutline : sphereShade(dx / R, dy / R, hueBase(count), x, y, dither);
+                // Half a pixel inside the frame, so the outline has no
+                // one-pixel nubs at the top, bottom and sides.
+                const double Rd = R - 0.5;
+                if (d <= Rd) c = d > Rd - rim ? kOutline : sphereShade(dx / Rd, dy / Rd, hueBase(count), x, y, dither);
             } else {
                 // Popped: an eight-pointed burst, white at the heart through
                 // pale gold to red at its tips.
