@@ -226,10 +226,10 @@ uint8_t sphereShade(double px, double py, int base, int x, int y, bool dither) {
     double nz = std::sqrt(std::max(0.0, 1.0 - u2));
     const double lx = -0.45, ly = -0.55, lz = 0.70;
     double diff = std::max(0.0, px * lx + py * ly + nz * lz);
-    // Specular: the half vector between the light and the viewer.
+    // The highlight: the half vector between the light and the viewer.
     double hx = lx, hy = ly, hz = lz + 1.0, hl = std::sqrt(hx * hx + hy * hy + hz * hz);
-    double spec = std::pow(std::max(0.0, (px * hx + py * hy + nz * hz) / hl), 40.0);
-    if (spec > 0.55) return kWhite;
+    double specular = std::pow(std::max(0.0, (px * hx + py * hy + nz * hz) / hl), 40.0);
+    if (specular > 0.55) return kWhite;
     double t = 0.12 + 0.95 * diff;
     return uint8_t(base + rampStep(t, 4, x, y, dither));
 }
