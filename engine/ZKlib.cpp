@@ -111,7 +111,7 @@ void zk_dotransp() {
     const int top = std::max<int>(zk_fade.top, 0), bottom = std::min<int>(zk_fade.bottom, ZK_HEIGHT - 1);
     if (left > right || top > bottom) return;
     const uint32_t a = uint32_t(32 - int(zk_fade.level));
-    if (zk_blit_wide)
+    if (zk_blit_level >= 1)
         fade_wide(left, top, right, bottom, zk_fade.colour, a);
     else
         fade_narrow(left, top, right, bottom, zk_fade.colour, a);
@@ -157,7 +157,7 @@ void zk_whenrefresh() {
     }
 
     if (bottom > top) {
-        if (zk_blit_wide)
+        if (zk_blit_level >= 1)
             clear_wide(top, bottom, zk_bgcolor);
         else
             clear_narrow(top, bottom, zk_bgcolor);

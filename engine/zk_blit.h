@@ -18,11 +18,31 @@
 #include "ZKlib.h"
 #include "zk_blend.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #if defined(__GNUC__)
 #define ZK_INLINE inline __attribute__((always_inline))
 #else
 #define ZK_INLINE inline
 #endif
+
+// ---------------------------------------------------------------- builds
+// On x86 the families are built three times: for the 16-byte vectors every
+// x86-64 processor has (level 0), for AVX2 (level 1), and for AVX2 with
+// AVX-512BW palette lookups (level 2). zk_blit_level is the highest level the
+// processor runs; tests lower it to run the other builds too.
+#if defined(__x86_64__) || defined(__i386__)
+#define ZK_HAVE_WIDE 1
+#define ZK_TARGET_WIDE __attribute__((target("avx2")))
+#define ZK_TARGET_512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+#else
+#define ZK_HAVE_WIDE 0
+#define ZK_TARGET_WIDE
+#define ZK_TARGET_512
+#endif
+extern int zk_blit_level;
 
 // ---------------------------------------------------------------- sources
 struct ZkFrom16 {
@@ -37,6 +57,7 @@ struct ZkFrom8 {
     const uint16_t* palette;
     ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
     ZK_INLINE static bool transparent(T v) { return v == 0; }
+    ZK_INLINE void lookup(uint16_t* d, const uint8_t* s, int n) const;  // n colours into d
 };
 
 // ---------------------------------------------------------------- operations
@@ -53,7 +74,7 @@ struct ZkBlend {
 
 // ---------------------------------------------------------------- vectors
 // Row spans run on vectors of N 16-bit lanes: N = 8 everywhere (16 bytes),
-// N = 16 in the kernels built for AVX2 (zk_blit_wide). Vectors move through
+// N = 16 in the kernels built for AVX2 (levels 1 and 2). Vectors move through
 // memory and references only, never by value, so the 32-byte type never
 // crosses a function boundary of code built without AVX.
 template <int N>
@@ -120,18 +141,62 @@ ZK_INLINE void zk_copy16(uint16_t* __restrict d, const uint16_t* __restrict s, i
     }
 }
 
-// n palette colours looked up.
+// n palette colours looked up, eight per step; the last step overlaps the one
+// before it (storing the same colours again) instead of a loop over the rest.
+ZK_INLINE void zk_lookup8(uint16_t* __restrict d, const uint8_t* __restrict s, const uint16_t* __restrict palette) {
+    const uint16_t c0 = palette[s[0]], c1 = palette[s[1]], c2 = palette[s[2]], c3 = palette[s[3]];
+    const uint16_t c4 = palette[s[4]], c5 = palette[s[5]], c6 = palette[s[6]], c7 = palette[s[7]];
+    d[0] = c0, d[1] = c1, d[2] = c2, d[3] = c3, d[4] = c4, d[5] = c5, d[6] = c6, d[7] = c7;
+}
 ZK_INLINE void zk_lookup(uint16_t* __restrict d, const uint8_t* __restrict s, const uint16_t* __restrict palette,
                          int n) {
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const uint16_t c0 = palette[s[i]], c1 = palette[s[i + 1]], c2 = palette[s[i + 2]], c3 = palette[s[i + 3]];
-        const uint16_t c4 = palette[s[i + 4]], c5 = palette[s[i + 5]], c6 = palette[s[i + 6]], c7 = palette[s[i + 7]];
-        d[i] = c0, d[i + 1] = c1, d[i + 2] = c2, d[i + 3] = c3;
-        d[i + 4] = c4, d[i + 5] = c5, d[i + 6] = c6, d[i + 7] = c7;
+    if (n >= 8) {
+        for (int i = 0; i + 8 < n; i += 8) zk_lookup8(d + i, s + i, palette);
+        zk_lookup8(d + n - 8, s + n - 8, palette);
+    } else if (n >= 4) {
+        const uint16_t c0 = palette[s[0]], c1 = palette[s[1]], c2 = palette[s[2]], c3 = palette[s[3]];
+        const uint16_t e0 = palette[s[n - 4]], e1 = palette[s[n - 3]], e2 = palette[s[n - 2]], e3 = palette[s[n - 1]];
+        d[0] = c0, d[1] = c1, d[2] = c2, d[3] = c3;
+        d[n - 4] = e0, d[n - 3] = e1, d[n - 2] = e2, d[n - 1] = e3;
+    } else if (n > 0) {
+        const uint16_t c0 = palette[s[0]], c1 = palette[s[n >> 1]], c2 = palette[s[n - 1]];
+        d[0] = c0, d[n >> 1] = c1, d[n - 1] = c2;
     }
-    for (; i < n; ++i) d[i] = palette[s[i]];
 }
+
+ZK_INLINE void ZkFrom8::lookup(uint16_t* d, const uint8_t* s, int n) const { zk_lookup(d, s, palette, n); }
+
+#if ZK_HAVE_WIDE
+// The palette held in eight 512-bit registers: 32 indices at a time pick
+// their colours with four two-register word permutes (64 entries each) and
+// two blends on index bits 6 and 7. Loads and stores of a partial step are
+// masked, so nothing outside the span is touched.
+struct ZkFrom8x512 {
+    using T = uint8_t;
+    const uint16_t* palette;
+    ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
+    ZK_INLINE static bool transparent(T v) { return v == 0; }
+    // Not forced inline: only code built for AVX-512 may take it in, which the
+    // flattened level-2 entry points do.
+    inline ZK_TARGET_512 void lookup(uint16_t* d, const uint8_t* s, int n) const {
+        __m512i t[8];
+        for (int k = 0; k < 8; ++k) t[k] = _mm512_loadu_si512(palette + 32 * k);
+        const __m512i bit6 = _mm512_set1_epi16(64), bit7 = _mm512_set1_epi16(128);
+        for (int i = 0; i < n; i += 32) {
+            const int m = n - i < 32 ? n - i : 32;
+            const __mmask32 k = _cvtu32_mask32(m == 32 ? ~0u : (1u << m) - 1u);
+            const __m512i idx = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, s + i));
+            const __m512i r0 = _mm512_permutex2var_epi16(t[0], idx, t[1]);
+            const __m512i r1 = _mm512_permutex2var_epi16(t[2], idx, t[3]);
+            const __m512i r2 = _mm512_permutex2var_epi16(t[4], idx, t[5]);
+            const __m512i r3 = _mm512_permutex2var_epi16(t[6], idx, t[7]);
+            const __mmask32 b6 = _mm512_test_epi16_mask(idx, bit6), b7 = _mm512_test_epi16_mask(idx, bit7);
+            const __m512i lo = _mm512_mask_blend_epi16(b6, r0, r1), hi = _mm512_mask_blend_epi16(b6, r2, r3);
+            _mm512_mask_storeu_epi16(d + i, k, _mm512_mask_blend_epi16(b7, lo, hi));
+        }
+    }
+};
+#endif
 
 // n pixels blended toward the colours that load(v, i) gives for pixels
 // i..i+N-1. The last vector is computed first, from the buffer as it was, so
@@ -189,11 +254,11 @@ ZK_INLINE void zk_span(uint16_t* __restrict d, const typename Src::T* __restrict
             uint16_t colours[ZK_WIDTH];
             for (int done = 0; done < n; done += ZK_WIDTH) {
                 const int m = n - done < ZK_WIDTH ? n - done : ZK_WIDTH;
-                zk_lookup(colours, s + done, src.palette, m);
+                src.lookup(colours, s + done, m);
                 zk_blend_span<N>(d + done, m, op.alpha, ZkLoad16{colours});
             }
         } else {
-            zk_lookup(d, s, src.palette, n);
+            src.lookup(d, s, n);
         }
     }
 }
@@ -210,19 +275,6 @@ ZK_INLINE void zk_keyed_span(uint16_t* __restrict d, const typename Src::T* __re
 }
 
 // ---------------------------------------------------------------- families
-// ---------------------------------------------------------------- wide kernels
-// On x86 the families are built twice: for the 16-byte vectors every x86-64
-// processor has, and for AVX2. zk_blit_wide picks the AVX2 build when the
-// processor has it; tests clear it to run the other build too.
-#if defined(__x86_64__) || defined(__i386__)
-#define ZK_HAVE_WIDE 1
-#define ZK_TARGET_WIDE __attribute__((target("avx2")))
-#else
-#define ZK_HAVE_WIDE 0
-#define ZK_TARGET_WIDE
-#endif
-extern bool zk_blit_wide;
-
 // The visible rectangle of the last clip, or false when it is empty.
 struct ZkRect {
     int firstColumn, firstRow, endColumn, endRow;
