@@ -38,8 +38,8 @@ function(zk_record_wire)
   set(dir ${PROJECT_SOURCE_DIR}/tools)
   # The README's pictures: a screenshot and a short animated GIF of a game.
   set(ZK_DEMO_SCRIPT ${PROJECT_SOURCE_DIR}/docs/quib-demo.txt)
-  set(ZK_DEMO_FRAMES 700)
-  set(ZK_DEMO_SHOT 300)
+  set(ZK_DEMO_FRAMES 870)
+  set(ZK_DEMO_SHOT 722)
   if(TARGET quibgame)
     # The only program that links the game with the headless device.
     add_executable(zk_record ${dir}/zk_record.cpp $<TARGET_OBJECTS:zkdevice_headless>)
