@@ -38,7 +38,6 @@
 #include "zk_device.h"
 #include "zk_headless.h"
 #include "zk_recorder.h"
-#include "zk_w32main.h"
 
 namespace {
 
@@ -101,7 +100,10 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
-        if (a == "--program" && (v = value())) {
+        if (a == "--help" || a == "-h") {
+            usage(nullptr);
+            return 0;
+        } else if (a == "--program" && (v = value())) {
             programName = v;
         } else if (a == "--script" && (v = value())) {
             scriptPath = v;
