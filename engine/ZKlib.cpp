@@ -1,5 +1,35 @@
-// Frame composition (placeholder until the composition unit lands).
+// Frame composition: the clear band, backgrounds and sprites by priority from
+// the back (1023) to the front (0), the fade pass at its priority, the clip
+// windows every blitter reads, and the engine's start-up call.
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+
 #include "ZKlib.h"
+#include "zk_blend.h"
+
+// Field order and widths of these records are part of the interface.
+static_assert(offsetof(ClipWindow, left) < offsetof(ClipWindow, top) &&
+              offsetof(ClipWindow, top) < offsetof(ClipWindow, right) &&
+              offsetof(ClipWindow, right) < offsetof(ClipWindow, bottom));
+static_assert(sizeof(ClipWindow) == 8);
+static_assert(offsetof(CopyLimits, firstColumn) < offsetof(CopyLimits, firstRow) &&
+              offsetof(CopyLimits, firstRow) < offsetof(CopyLimits, endColumn) &&
+              offsetof(CopyLimits, endColumn) < offsetof(CopyLimits, endRow) &&
+              offsetof(CopyLimits, endRow) < offsetof(CopyLimits, rotCos) &&
+              offsetof(CopyLimits, rotCos) < offsetof(CopyLimits, rotSin) &&
+              offsetof(CopyLimits, rotSin) < offsetof(CopyLimits, rotU) &&
+              offsetof(CopyLimits, rotU) < offsetof(CopyLimits, rotV) &&
+              offsetof(CopyLimits, rotV) < offsetof(CopyLimits, boxLeft) &&
+              offsetof(CopyLimits, boxLeft) < offsetof(CopyLimits, boxTop) &&
+              offsetof(CopyLimits, boxTop) < offsetof(CopyLimits, rotCosInv) &&
+              offsetof(CopyLimits, rotCosInv) < offsetof(CopyLimits, rotSinInv));
+static_assert(offsetof(Fade, level) < offsetof(Fade, colour) && offsetof(Fade, colour) < offsetof(Fade, priority) &&
+              offsetof(Fade, priority) < offsetof(Fade, left) && offsetof(Fade, left) < offsetof(Fade, top) &&
+              offsetof(Fade, top) < offsetof(Fade, right) && offsetof(Fade, right) < offsetof(Fade, bottom));
 
 ClipWindow zk_window[16];
 CopyLimits zk_limits;
@@ -14,8 +44,122 @@ int8_t prio_nextbg[16];
 int32_t zk_minsprite = 4096;
 int32_t zk_maxsprite = -1;
 
+namespace {
+constexpr int kPriorities = 1024;
+}
+
 void ZK_Init() {
     ZK_InitStylus();
     ZK_InitSprites();
+    std::srand(unsigned(std::time(nullptr)));
+    ZK_SetFadeLimits(0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1);
+    zk_fade.level = 32;
+    zk_fade.priority = 0;
+    zk_fade.colour = 0;
+    ZK_SetWindowLimits(0, 0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1);
 }
-void zk_whenrefresh() {}
+
+void ZK_SetWindowLimits(int n, int left, int top, int right, int bottom) {
+    ClipWindow& w = zk_window[n & 15];
+    w.left = int16_t(left);
+    w.top = int16_t(top);
+    w.right = int16_t(right);
+    w.bottom = int16_t(bottom);
+}
+
+void ZK_SetFadeLimits(int left, int top, int right, int bottom) {
+    zk_fade.left = int16_t(left);
+    zk_fade.top = int16_t(top);
+    zk_fade.right = int16_t(right);
+    zk_fade.bottom = int16_t(bottom);
+}
+
+void zk_dotransp() {
+    // A rectangle reaching past the screen is faded only where it is on it.
+    const int left = std::max<int>(zk_fade.left, 0), right = std::min<int>(zk_fade.right, ZK_WIDTH - 1);
+    const int top = std::max<int>(zk_fade.top, 0), bottom = std::min<int>(zk_fade.bottom, ZK_HEIGHT - 1);
+    if (left > right) return;
+    const uint32_t a = uint32_t(32 - int(zk_fade.level));
+    const uint32_t f = zk_spread(zk_fade.colour);
+    const int n = right - left + 1;
+    for (int y = top; y <= bottom; ++y) {
+        uint16_t* __restrict row = zk_buffer + ptrdiff_t(y) * ZK_WIDTH + left;
+        for (int i = 0; i < n; ++i) {
+            const uint32_t p = zk_spread(row[i]);
+            row[i] = zk_unspread((p + (((f - p) * a) >> 5)) & ZK_SPREAD_MASK);
+        }
+    }
+}
+
+void zk_whenrefresh() {
+    std::fill(std::begin(prio_nsprite), std::end(prio_nsprite), int16_t(-1));
+    std::fill(std::begin(prio_nbg), std::end(prio_nbg), int8_t(-1));
+
+    // Sprite lists: each starts with the highest sprite number of its
+    // priority. Only slots that exist are scanned; a priority outside the
+    // list heads takes no part.
+    const int32_t lo = std::max<int32_t>(zk_minsprite, 0), hi = std::min<int32_t>(zk_maxsprite, 4095);
+    for (int32_t i = lo; i <= hi; ++i) {
+        const Sprite* s = zk_sprites[i];
+        if (s == nullptr || s->visible == 0 || s->alpha <= 0 || s->zoom == 0) continue;
+        const int p = s->priority;
+        if (p < 0 || p >= kPriorities) continue;
+        prio_nextsprite[i] = prio_nsprite[p];
+        prio_nsprite[p] = int16_t(i);
+    }
+
+    // Background lists and, in the same pass in layer order, the band of
+    // rows that no opaque full-width layer covers. Positions compare as
+    // unsigned, so a layer starting above the screen never narrows the band.
+    uint32_t top = 0, bottom = ZK_HEIGHT;
+    for (int j = 0; j < 16; ++j) {
+        const BgLayer& b = zk_bg[j];
+        if (b.used == 0 || b.alpha <= 0) continue;
+        if (b.alpha == 32 && b.plain != 0 && b.x <= 0 && int64_t(b.x) + b.width > ZK_WIDTH - 1) {
+            const uint32_t y = uint32_t(b.y), end = y + uint32_t(b.height);
+            if (y <= top) top = std::max(top, end);
+            if (end >= bottom) bottom = std::min(bottom, y);
+        }
+        if (b.priority >= kPriorities) continue;
+        prio_nextbg[j] = prio_nbg[b.priority];
+        prio_nbg[b.priority] = int8_t(j);
+    }
+
+    // The clear, two pixels per 32-bit store.
+    if (bottom > top) {
+        const uint32_t twice = uint32_t(zk_bgcolor) | (uint32_t(zk_bgcolor) << 16);
+        uint16_t* d = zk_buffer + ptrdiff_t(top) * ZK_WIDTH;
+        const size_t words = size_t(bottom - top) * (ZK_WIDTH / 2);
+        for (size_t w = 0; w < words; ++w) std::memcpy(d + 2 * w, &twice, sizeof twice);
+    }
+
+    for (int p = kPriorities - 1; p >= 0; --p) {
+        for (int j = prio_nbg[p]; j != -1; j = prio_nextbg[j]) ZK_ShowBg(int8_t(j));
+        for (int i = prio_nsprite[p]; i != -1; i = prio_nextsprite[i]) ZK_ShowSprite(uint16_t(i));
+        if (p == zk_fade.priority && zk_fade.level != 32) zk_dotransp();
+    }
+}
+
+// Whole fades, one frame per level. A step of 0 would never end, so it does
+// nothing.
+void ZK_FadeOut(int step) {
+    const uint8_t s = uint8_t(step);
+    if (s == 0) return;
+    uint8_t level = 32;
+    do {
+        zk_fade.level = level;
+        ZK_Refresh();
+        level = uint8_t(level - s);
+    } while (int8_t(level) >= 0);
+}
+
+void ZK_FadeIn(int step) {
+    const uint8_t s = uint8_t(step);
+    if (s == 0) return;
+    uint8_t level = 0;
+    do {
+        zk_fade.level = level;
+        level = uint8_t(level + s);
+        ZK_Refresh();
+    } while (int8_t(level) <= 32);
+}

@@ -1,23 +1,126 @@
-// Clipped copy blitters (placeholder: only the clip computation so far).
+// Clipped copy blitters and letter blitters: upright images copied into
+// zk_buffer, clipped to the current window and the current sprite's own clip
+// rectangle, stored (alpha 32) or blended.
 #include <algorithm>
 
 #include "ZKlib.h"
+#include "zk_blit.h"
+
+namespace {
+
+// Clip results are kept as 16-bit values; positions far off-screen would wrap,
+// so each end saturates instead. Both ends move the same way, so the range
+// kept is never larger than the true one.
+int16_t zk_sat16(int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
+
+}  // namespace
 
 void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
     const ClipWindow& w = zk_window[zk_curwindow & 15];
-    int firstColumn = x < w.left ? w.left - x : 0;
-    int endColumn = x + width > w.right ? w.right - x + 1 : width;
-    int firstRow = y < w.top ? w.top - y : 0;
-    int endRow = y + height > w.bottom ? w.bottom - y + 1 : height;
-    if (zk_cursprite != -1) {
+    // The buffer itself is never written outside: a window reaching past the
+    // screen clips at the screen's edge.
+    const int64_t left = std::max<int64_t>(w.left, 0);
+    const int64_t top = std::max<int64_t>(w.top, 0);
+    const int64_t right = std::min<int64_t>(w.right, ZK_WIDTH - 1);
+    const int64_t bottom = std::min<int64_t>(w.bottom, ZK_HEIGHT - 1);
+    const int64_t x64 = x, y64 = y;
+    int64_t firstColumn = x64 < left ? left - x64 : 0;
+    int64_t endColumn = x64 + width > right ? right - x64 + 1 : width;
+    int64_t firstRow = y64 < top ? top - y64 : 0;
+    int64_t endRow = y64 + height > bottom ? bottom - y64 + 1 : height;
+    if (zk_cursprite >= 0 && zk_cursprite < 4096 && zk_sprites[zk_cursprite] != nullptr) {
         const Sprite* s = zk_sprites[zk_cursprite];
-        firstColumn = std::max(firstColumn, int(s->clipLeft));
-        firstRow = std::max(firstRow, int(s->clipTop));
-        endColumn = std::min(endColumn, s->clipRight + 1);
-        endRow = std::min(endRow, s->clipBottom + 1);
+        firstColumn = std::max<int64_t>(firstColumn, s->clipLeft);
+        firstRow = std::max<int64_t>(firstRow, s->clipTop);
+        endColumn = std::min<int64_t>(endColumn, s->clipRight + 1);
+        endRow = std::min<int64_t>(endRow, s->clipBottom + 1);
     }
-    zk_limits.firstColumn = int16_t(firstColumn);
-    zk_limits.firstRow = int16_t(firstRow);
-    zk_limits.endColumn = int16_t(endColumn);
-    zk_limits.endRow = int16_t(endRow);
+    zk_limits.firstColumn = zk_sat16(firstColumn);
+    zk_limits.firstRow = zk_sat16(firstRow);
+    zk_limits.endColumn = zk_sat16(endColumn);
+    zk_limits.endRow = zk_sat16(endRow);
+}
+
+void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
+    if (alpha <= 0) return;
+    const ZkFrom16 src{zk_transpcolor};
+    if (alpha != 32) return zk_copy_plain(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    ZkRect r;
+    if (!zk_clip(x, y, width, height, r)) return;
+    if (r.firstColumn == 0 && r.endColumn == ZK_WIDTH && width == ZK_WIDTH) {
+        // Whole rows: contiguous in source and buffer, one block copy.
+        std::memcpy(zk_dest(x, y + r.firstRow), pixels + ptrdiff_t(r.firstRow) * ZK_WIDTH,
+                    size_t(r.endRow - r.firstRow) * ZK_WIDTH * sizeof(uint16_t));
+        return;
+    }
+    zk_copy_plain(pixels, src, width, height, x, y, ZkStore{});
+}
+
+void ZK_Copy8bitFastCopy(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
+                         int alpha) {
+    if (alpha <= 0) return;
+    const ZkFrom8 src{palette};
+    if (alpha == 32)
+        zk_copy_plain(pixels, src, width, height, x, y, ZkStore{});
+    else
+        zk_copy_plain(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+// No shortcut for alpha 0 or below: the blend runs and leaves the buffer as it
+// was (or, below 0, does what the blend does with that weight).
+void ZK_Copy8bitRLE(const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs,
+                    const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha) {
+    const ZkFrom8 src{palette};
+    if (alpha == 32)
+        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
+    else
+        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+void ZK_Copy16bitRLE(const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width,
+                     int height, int x, int y, int alpha) {
+    const ZkFrom16 src{zk_transpcolor};
+    if (alpha == 32)
+        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
+    else
+        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+void ZK_Copy16bitToScreen(const uint16_t* pixels, int width, int height, int x, int y, int alpha, int8_t flipX,
+                          int8_t flipY) {
+    if (alpha <= 0) return;
+    const ZkFrom16 src{zk_transpcolor};
+    if (alpha == 32)
+        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkStore{});
+    else
+        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkBlend{uint32_t(alpha)});
+}
+
+void ZK_Copy8bitToScreen(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
+                         int alpha, int8_t flipX, int8_t flipY) {
+    if (alpha <= 0) return;
+    const ZkFrom8 src{palette};
+    if (alpha == 32)
+        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkStore{});
+    else
+        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkBlend{uint32_t(alpha)});
+}
+
+void ZK_CopyLetter(const uint16_t* block, int, int width, int height, int x, int y, uint8_t alpha) {
+    // The mask plane follows the colour plane at once.
+    const uint16_t* masks = block + ptrdiff_t(std::max(width, 0)) * std::max(height, 0);
+    const ZkLetterColours colours{block};
+    if (alpha == 32)
+        zk_copy_letter(masks, colours, width, height, x, y, ZkStore{});
+    else
+        zk_copy_letter(masks, colours, width, height, x, y, ZkBlend{alpha});
+}
+
+void ZK_CopyPlainLetter(const uint16_t* masks, uint16_t colour, int width, int height, int x, int y,
+                        uint8_t alpha) {
+    const ZkLetterPlain k{colour};
+    if (alpha == 32)
+        zk_copy_letter(masks, k, width, height, x, y, ZkStore{});
+    else
+        zk_copy_letter(masks, k, width, height, x, y, ZkBlend{alpha});
 }

@@ -146,6 +146,7 @@ void zk_getcurrentpath() {
     GetModuleFileNameW(zk_instance, buffer, 260);
     size_t n = std::wcslen(buffer) + 1;
     size_t size = 2 * n;
+    std::free(ZK_Path);  // a process that starts the shell again keeps one copy
     ZK_Path = static_cast<char*>(std::malloc(size));
     if (!ZK_Path) return;
     if (WideCharToMultiByte(CP_ACP, 0, buffer, int(n), ZK_Path, int(size), nullptr, nullptr) == 0) {

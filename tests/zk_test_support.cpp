@@ -19,8 +19,9 @@ void zk_test_fresh_platform() {
     zk_resetframeclock();
 }
 
-int zk_test_run(const std::function<int()>& body) {
+int zk_test_run(const std::function<int()>& body, const std::function<void()>& setup) {
     zk_test_fresh_platform();
+    if (setup) setup();
     testMain = body;
     static char module;
     static WCHAR none[] = L"";

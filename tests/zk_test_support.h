@@ -19,7 +19,9 @@ void zk_test_fresh_platform();
 
 // Runs WinMain on a fresh platform with body as the game's main and returns
 // WinMain's result. The shell's start-up and clean-up run around it.
-int zk_test_run(const std::function<int()>& body);
+// setup, when given, runs on the fresh platform before WinMain (to create
+// shell windows or queue events, say).
+int zk_test_run(const std::function<int()>& body, const std::function<void()>& setup = nullptr);
 
 // Writes a 240 x 320 RGB565 frame (or any w x h) as a PNG-free binary PPM,
 // for people to look at; returns the path written.
