@@ -222,6 +222,26 @@ TEST_F(DebugTest, RowsWrapNewlinesAndTheLastRow) {
     EXPECT_EQ(std::memcmp(before, zk_debugmap, sizeof before), 0);
 }
 
+TEST_F(DebugTest, TheLayerDrawsPrintedCellsInTheirColours) {
+    zk_window[0] = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    ZK_DebugText(1, 2, "(%c2)");
+    for (uint16_t& p : zk_buffer) p = 0x0841;
+    ZK_ShowBg(15);
+    const uint8_t* tile = zk_debug_Tiles + (zk_debug_Map[uint8_t('(')] & 0xFFF) * 37 + 1;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool ink = tile[y * 6 + x];
+            // '(' in white at cell (1, 2); ')' is its tile mirrored, in green.
+            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 6 + x], ink ? 0xFFFF : 0x0841);
+            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 12 + 5 - x], ink ? 0x07E0 : 0x0841);
+        }
+    int drawn = 0;
+    for (uint16_t p : zk_buffer) drawn += p != 0x0841;
+    int ink = 0;
+    for (int k = 0; k < 36; ++k) ink += tile[k];
+    EXPECT_EQ(drawn, 2 * ink);
+}
+
 TEST(DebugOverlay, TheFrameLoopPrintsTheFrameRate) {
     EXPECT_EQ(zk_test_run([] {
                   ZK_Init();

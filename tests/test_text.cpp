@@ -311,10 +311,9 @@ TEST_F(TextTest, TextLayersDrawTheirSlotsWhereTheLettersStand) {
             }
 
     // The layer's position does not move its text.
-    zk_bg[4].x = 50;
-    zk_bg[4].y = 70;
+    ZK_BgScrollXY(4, 50, 70);
     std::memset(zk_buffer, 0, sizeof zk_buffer);
-    ZK_ShowTextBg(4);
+    ZK_ShowBg(4);
     EXPECT_EQ(std::vector<uint16_t>(zk_buffer, zk_buffer + ZK_WIDTH * ZK_HEIGHT), opaque);
 
     // alpha 16 blends half; alpha 0 is not drawn.
@@ -340,6 +339,16 @@ TEST_F(TextTest, TextLayersDrawTheirSlotsWhereTheLettersStand) {
     ZK_ShowTextBg(9);
     EXPECT_EQ(zk_buffer[10 * ZK_WIDTH + 10], 0);
     EXPECT_GT(inked(0), 0);
+
+    // Deleting a text layer releases its slots' arrays; loaded again, it
+    // starts empty.
+    ZK_BgDelete(4);
+    EXPECT_EQ(ZK_TextSlot[4][0].letters, nullptr);
+    EXPECT_EQ(ZK_TextSlot[4][0].count, 0);
+    ZK_LoadTextBg(4);
+    std::memset(zk_buffer, 0, sizeof zk_buffer);
+    ZK_ShowBg(4);
+    EXPECT_EQ(inked(0), 0);
 }
 
 namespace {
