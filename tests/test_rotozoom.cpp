@@ -1,0 +1,353 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "ZKlib.h"
+#include "zk_blend.h"
+
+namespace {
+
+void wholeScreenWindows() {
+    for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    zk_curwindow = 0;
+    zk_cursprite = -1;
+}
+
+void fill(uint16_t colour) { std::fill(std::begin(zk_buffer), std::end(zk_buffer), colour); }
+
+uint16_t at(int x, int y) { return zk_buffer[y * ZK_WIDTH + x]; }
+
+// A 16-bit picture whose every pixel names its own position: value
+// r * width + c + 1, so 0 never occurs and a drawn pixel tells its source.
+std::vector<uint16_t> namedPicture(int width, int height) {
+    std::vector<uint16_t> p(size_t(width) * height);
+    for (size_t i = 0; i < p.size(); ++i) p[i] = uint16_t(i + 1);
+    return p;
+}
+
+struct Source {
+    int column, row;
+};
+Source sourceOf(uint16_t value, int width) { return {(value - 1) % width, (value - 1) / width}; }
+
+struct Area {
+    int count = 0, minX = 1 << 20, maxX = -1, minY = 1 << 20, maxY = -1;
+};
+Area drawnArea(uint16_t background) {
+    Area a;
+    for (int y = 0; y < ZK_HEIGHT; ++y)
+        for (int x = 0; x < ZK_WIDTH; ++x)
+            if (at(x, y) != background) {
+                ++a.count;
+                a.minX = std::min(a.minX, x);
+                a.maxX = std::max(a.maxX, x);
+                a.minY = std::min(a.minY, y);
+                a.maxY = std::max(a.maxY, y);
+            }
+    return a;
+}
+
+// The source position the set-up's steps give box pixel (i, j), in exact
+// arithmetic.
+int64_t mappedU(int i, int j) {
+    return int64_t(zk_limits.rotU) - int64_t(j - zk_limits.firstRow) * zk_limits.rotSin + int64_t(i) * zk_limits.rotCos;
+}
+int64_t mappedV(int i, int j) {
+    return int64_t(zk_limits.rotV) + int64_t(j - zk_limits.firstRow) * zk_limits.rotCos + int64_t(i) * zk_limits.rotSin;
+}
+
+}  // namespace
+
+TEST(RotoZoom, WorkedCases) {
+    wholeScreenWindows();
+    const std::vector<uint16_t> picture = namedPicture(16, 16);
+    struct Case {
+        int angle, zoom;
+        int boxLeft, boxTop;
+        int32_t rotCos, rotSin, rotCosInv, rotSinInv;
+        int minX, maxX, minY, maxY, count;
+    };
+    const Case cases[] = {
+        // A quarter turn: one column short of 16, as the exit count rounds down.
+        {128, 1024, 96, 96, 0, 65536, 0, 256, 100, 114, 100, 115, 240},
+        // Twice the size: every source pixel 2 x 2, the last column 1 wide.
+        {0, 2048, 84, 84, 32768, 0, 512, 0, 92, 122, 92, 123, 992},
+        // Half the size: every second source row and column.
+        {0, 512, 102, 102, 131072, 0, 128, 0, 104, 110, 104, 111, 56},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "angle " << c.angle << " zoom " << c.zoom);
+        fill(0);
+        ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, c.angle, c.zoom);
+        EXPECT_EQ(zk_limits.boxLeft, c.boxLeft);
+        EXPECT_EQ(zk_limits.boxTop, c.boxTop);
+        EXPECT_EQ(zk_limits.rotCos, c.rotCos);
+        EXPECT_EQ(zk_limits.rotSin, c.rotSin);
+        EXPECT_EQ(zk_limits.rotCosInv, c.rotCosInv);
+        EXPECT_EQ(zk_limits.rotSinInv, c.rotSinInv);
+        const Area a = drawnArea(0);
+        EXPECT_EQ(a.minX, c.minX);
+        EXPECT_EQ(a.maxX, c.maxX);
+        EXPECT_EQ(a.minY, c.minY);
+        EXPECT_EQ(a.maxY, c.maxY);
+        EXPECT_EQ(a.count, c.count);
+        EXPECT_EQ(a.count, (a.maxX - a.minX + 1) * (a.maxY - a.minY + 1)) << "a solid rectangle";
+    }
+
+    // The exact source of every pixel of the three cases.
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 128, 1024);
+    EXPECT_EQ(sourceOf(at(100, 100), 16).column, 15);
+    EXPECT_EQ(sourceOf(at(100, 100), 16).row, 0);
+    EXPECT_EQ(sourceOf(at(100, 101), 16).column, 14);
+    EXPECT_EQ(sourceOf(at(100, 101), 16).row, 0);
+    for (int y = 100; y <= 115; ++y)
+        for (int x = 100; x <= 114; ++x) {
+            EXPECT_EQ(sourceOf(at(x, y), 16).column, 115 - y);
+            EXPECT_EQ(sourceOf(at(x, y), 16).row, x - 100);
+        }
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 0, 2048);
+    for (int y = 92; y <= 123; ++y)
+        for (int x = 92; x <= 122; ++x) {
+            EXPECT_EQ(sourceOf(at(x, y), 16).column, (x - 92) / 2);
+            EXPECT_EQ(sourceOf(at(x, y), 16).row, (y - 92) / 2);
+        }
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 0, 512);
+    for (int y = 104; y <= 111; ++y)
+        for (int x = 104; x <= 110; ++x) {
+            EXPECT_EQ(sourceOf(at(x, y), 16).column, 2 * (x - 104));
+            EXPECT_EQ(sourceOf(at(x, y), 16).row, 2 * (y - 104));
+        }
+    // Half a turn.
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 256, 1024);
+    EXPECT_EQ(sourceOf(at(100, 100), 16).column, 15);
+    EXPECT_EQ(sourceOf(at(100, 100), 16).row, 15);
+    // Only the angle modulo 512 counts.
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 256 - 1024, 1024);
+    EXPECT_EQ(sourceOf(at(100, 100), 16).column, 15);
+    EXPECT_EQ(sourceOf(at(100, 100), 16).row, 15);
+}
+
+TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
+    wholeScreenWindows();
+    const std::vector<uint16_t> picture = namedPicture(16, 16);
+    // A sprite whose own clip rectangle keeps only 2 x 2 pixels.
+    static uint8_t pixels[256];
+    static uint16_t palette[256];
+    SpriteImage image{pixels, nullptr, nullptr, palette, 1, 1, 16, 16};
+    ZK_CreateSprite(4000, &image, 16, 16, 108, 108);
+    ZK_SetSpriteLimits(4000, 0, 0, 1, 1);
+
+    zk_window[3] = {0, 0, 105, 107};
+    zk_curwindow = 3;
+    zk_cursprite = 4000;
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 128, 1024);
+    EXPECT_EQ(zk_cursprite, -1);
+    const Area a = drawnArea(0);
+    EXPECT_EQ(a.minX, 100);
+    EXPECT_EQ(a.maxX, 105);
+    EXPECT_EQ(a.minY, 100);
+    EXPECT_EQ(a.maxY, 107);
+    EXPECT_EQ(a.count, 6 * 8);
+    EXPECT_EQ(sourceOf(at(105, 107), 16).column, 8);
+    EXPECT_EQ(sourceOf(at(105, 107), 16).row, 5);
+
+    // Wholly outside the window, and zoom 0: nothing.
+    zk_window[3] = {0, 0, 50, 50};
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 77, 1500);
+    EXPECT_EQ(drawnArea(0).count, 0);
+    zk_curwindow = 0;
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 77, 0);
+    EXPECT_EQ(drawnArea(0).count, 0);
+    ZK_InitSprites();
+}
+
+TEST(RotoZoom, KeyedRoutinesSkipTheKeyAndAlphaBlends) {
+    wholeScreenWindows();
+    // A checkerboard of transparent samples in both depths.
+    uint8_t indices[256];
+    uint16_t colours[256];
+    uint16_t palette[256];
+    for (int i = 0; i < 256; ++i) {
+        palette[i] = uint16_t(0x0841 * (1 + i % 30));
+        const bool hole = ((i >> 4) + i) % 2 == 0;
+        indices[i] = hole ? 0 : uint8_t(1 + i % 200);
+        colours[i] = hole ? zk_transpcolor : palette[indices[i]];
+    }
+    const uint16_t background = 0x1234;
+    for (int entry = 0; entry < 8; ++entry) {
+        SCOPED_TRACE(testing::Message() << "entry " << entry);
+        const bool keyed = entry % 2 == 0, blended = entry & 2, wide = entry >= 4;
+        const int alpha = blended ? 12 : 32;
+        fill(background);
+        ZK_CopyRot[entry](wide ? static_cast<const void*>(colours) : indices, wide ? nullptr : palette, 16, 16, 60,
+                          80, alpha, 37, 1900);
+        int written = 0, keyWritten = 0;
+        for (int j = zk_limits.firstRow; j < zk_limits.endRow; ++j)
+            for (int i = zk_limits.firstColumn; i < zk_limits.endColumn; ++i) {
+                const uint16_t got = at(zk_limits.boxLeft + i, zk_limits.boxTop + j);
+                if (got == background) continue;
+                ++written;
+                const int64_t u = mappedU(i, j), v = mappedV(i, j);
+                ASSERT_TRUE(u >= 0 && u < (16 << 16) && v >= 0 && v < (16 << 16));
+                const int k = int(v >> 16) * 16 + int(u >> 16);
+                const uint16_t colour = wide ? colours[k] : palette[indices[k]];
+                EXPECT_EQ(got, blended ? zk_blend(colour, background, uint32_t(alpha)) : colour);
+                const bool key = wide ? colours[k] == zk_transpcolor : indices[k] == 0;
+                if (key) ++keyWritten;
+            }
+        EXPECT_GT(written, 400);
+        if (keyed) {
+            EXPECT_EQ(keyWritten, 0);
+        } else {
+            EXPECT_GT(keyWritten, 200);
+        }
+
+        // The Alpha routines have no shortcut: alpha 0 blends to no change.
+        if (blended) {
+            fill(background);
+            ZK_CopyRot[entry](wide ? static_cast<const void*>(colours) : indices, wide ? nullptr : palette, 16, 16,
+                              60, 80, 0, 37, 1900);
+            EXPECT_EQ(drawnArea(background).count, 0);
+        }
+    }
+}
+
+// A positive step below 256 along one axis (large zooms a few units off a
+// quarter turn) has a reciprocal of 0; such blits still draw the picture,
+// about as much of it as the turn right on the quarter.
+TEST(RotoZoom, SmallStepsNearQuarterTurnsStillDraw) {
+    wholeScreenWindows();
+    const std::vector<uint16_t> picture = namedPicture(16, 16);
+    for (int zoom : {2048, 4096, 6000, 8192}) {
+        for (int quarter = 0; quarter < 4; ++quarter) {
+            fill(0);
+            ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 112, 152, 32, quarter * 128, zoom);
+            const int straight = drawnArea(0).count;
+            for (int off = -4; off <= 4; ++off) {
+                fill(0);
+                ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 112, 152, 32, quarter * 128 + off, zoom);
+                const int n = drawnArea(0).count;
+                EXPECT_GE(n, straight * 9 / 10) << "zoom " << zoom << " angle " << quarter * 128 + off;
+                EXPECT_LE(n, straight * 11 / 10) << "zoom " << zoom << " angle " << quarter * 128 + off;
+            }
+        }
+    }
+}
+
+// Thousands of random blits over every routine: each written pixel shows
+// exactly the sample the set-up's mapping names (which lies inside the
+// image, and is not a key for the keyed routines), treated as the routine
+// says; nothing is written outside the box and the window; the mapping is
+// close to the ideal turn and scale; and no sample outside the pixel array is
+// read (each picture is allocated to its exact size, so the address
+// sanitizer sees any stray read).
+TEST(RotoZoom, RandomBlitsAreExactAndStayInside) {
+    wholeScreenWindows();
+    std::mt19937 rng(20240607);
+    auto pick = [&](int lo, int hi) { return lo + int(rng() % uint32_t(hi - lo + 1)); };
+    uint16_t palette[256];
+    for (int i = 0; i < 256; ++i) palette[i] = uint16_t(0x2000 + i * 97);
+    const uint16_t background = 0x0000;
+    double worstIdeal = 0;
+    long written = 0;
+    const int kCases = 4000;
+    for (int n = 0; n < kCases; ++n) {
+        const int entry = n % 8;
+        const bool keyed = entry % 2 == 0, blended = entry & 2, wide = entry >= 4;
+        const int width = pick(0, 9) == 0 ? pick(65, 200) : pick(1, 64);
+        const int height = pick(0, 9) == 0 ? pick(65, 200) : pick(1, 64);
+        int zoom;
+        switch (pick(0, 5)) {
+            case 0: zoom = 1024 << pick(0, 3); break;
+            case 1: zoom = pick(4000, 8192); break;
+            default: zoom = int(std::exp2(std::uniform_real_distribution<double>(7.0, 13.0)(rng))); break;
+        }
+        int angle = pick(0, 1) ? pick(0, 3) * 128 + pick(-4, 4) : pick(0, 511);
+        angle += 512 * pick(-2, 2);
+        const int x = pick(-width - 60, ZK_WIDTH + 60), y = pick(-height - 60, ZK_HEIGHT + 60);
+        const int alpha = blended ? pick(1, 31) : 32;
+        if (pick(0, 2) == 0) {
+            const int l = pick(0, 200), t = pick(0, 280);
+            zk_window[5] = {int16_t(l), int16_t(t), int16_t(pick(l, 239)), int16_t(pick(t, 319))};
+            zk_curwindow = 5;
+        } else {
+            zk_curwindow = 0;
+        }
+        const ClipWindow win = zk_window[zk_curwindow];
+
+        // Exactly sized pictures: 16-bit ones name each pixel (with keys
+        // sprinkled in for the keyed routines), 8-bit ones are random.
+        const size_t count = size_t(width) * height;
+        void* pixels = std::malloc(count * (wide ? 2 : 1));
+        ASSERT_NE(pixels, nullptr);
+        for (size_t k = 0; k < count; ++k) {
+            const bool key = keyed && rng() % 8 == 0;
+            if (wide)
+                static_cast<uint16_t*>(pixels)[k] = key ? zk_transpcolor : uint16_t(k + 1);
+            else
+                static_cast<uint8_t*>(pixels)[k] = key ? 0 : uint8_t(1 + rng() % 255);
+        }
+        auto sample = [&](int64_t k) -> uint16_t {
+            return wide ? static_cast<uint16_t*>(pixels)[k] : static_cast<uint8_t*>(pixels)[k];
+        };
+
+        fill(background);
+        ZK_CopyRot[entry](pixels, wide ? nullptr : palette, width, height, x, y, alpha, angle, zoom);
+        SCOPED_TRACE(testing::Message() << "entry " << entry << " " << width << " x " << height << " at " << x << ", "
+                                        << y << " angle " << angle << " zoom " << zoom << " alpha " << alpha);
+
+        const int bl = zk_limits.boxLeft, bt = zk_limits.boxTop;
+        const int64_t m = std::max((int64_t(width) * zoom) >> 10, (int64_t(height) * zoom) >> 10);
+        const int side = int(m + (m >> 1)), half = side >> 1;
+        const double turn = 2.0 * std::numbers::pi * angle / 512.0, scale = 1024.0 / zoom;
+        for (int sy = 0; sy < ZK_HEIGHT; ++sy)
+            for (int sx = 0; sx < ZK_WIDTH; ++sx) {
+                const uint16_t got = at(sx, sy);
+                if (got == background) continue;
+                ++written;
+                ASSERT_TRUE(sx >= win.left && sx <= win.right && sy >= win.top && sy <= win.bottom)
+                    << "outside the window at " << sx << ", " << sy;
+                const int i = sx - bl, j = sy - bt;
+                ASSERT_TRUE(i >= 0 && i < side && j >= 0 && j < side) << "outside the box at " << sx << ", " << sy;
+                const int64_t u = mappedU(i, j), v = mappedV(i, j);
+                ASSERT_TRUE(u >= 0 && u < (int64_t(width) << 16) && v >= 0 && v < (int64_t(height) << 16))
+                    << "sample outside the image for " << sx << ", " << sy;
+                const uint16_t s = sample((v >> 16) * width + (u >> 16));
+                if (keyed) {
+                    ASSERT_NE(s, wide ? zk_transpcolor : 0) << "key written at " << sx << ", " << sy;
+                }
+                const uint16_t colour = wide ? s : palette[s];
+                ASSERT_EQ(got, blended ? zk_blend(colour, background, uint32_t(alpha)) : colour)
+                    << "at " << sx << ", " << sy;
+                // The ideal mapping about the box centre. The table's 1/256
+                // sines and the truncated inverse zoom put the steps, and the
+                // step from the centre back to the box corner, off it in
+                // proportion to their lengths; the truncated corner step adds
+                // a quarter of a box pixel.
+                const double dx = i - half, dy = j - half;
+                const double iu = width / 2.0 + (dx * std::cos(turn) - dy * std::sin(turn)) * scale;
+                const double iv = height / 2.0 + (dx * std::sin(turn) + dy * std::cos(turn)) * scale;
+                const double du = std::fabs(double(u) / 65536.0 - iu), dv = std::fabs(double(v) / 65536.0 - iv);
+                const double inv = double(262144 / zoom);
+                const double distance = (std::hypot(dx, dy) + half * std::numbers::sqrt2) * scale;
+                const double allowed = 0.01 + distance * (0.0045 + 1.0 / inv) + 0.25 * scale;
+                worstIdeal = std::max(worstIdeal, std::max(du, dv) / allowed);
+                ASSERT_LE(std::max(du, dv), allowed) << "far from the ideal mapping at " << sx << ", " << sy;
+            }
+        std::free(pixels);
+    }
+    EXPECT_GT(written, kCases * 100L) << "the random blits should draw a fair amount";
+    RecordProperty("worst_ideal_ratio", std::to_string(worstIdeal));
+}

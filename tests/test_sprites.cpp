@@ -1,0 +1,452 @@
+// The sprite table, the blitter each sprite is drawn with (seen through the
+// pixels it leaves), and sprite animation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "zk_blend.h"
+#include "zk_test_support.h"
+
+namespace {
+
+// A run list as images with transparency carry it: per line alternating
+// transparent and opaque counts, starting with a transparent one and adding
+// up to the width; the stream ends in four 0xFF bytes.
+struct RunList {
+    std::vector<uint16_t> offsets;
+    std::vector<uint8_t> runs;
+};
+
+template <typename Opaque>
+RunList runListFromMask(int width, int height, Opaque opaque) {
+    RunList r;
+    for (int y = 0; y < height; ++y) {
+        r.offsets.push_back(uint16_t(r.runs.size()));
+        bool want = false;  // transparent first
+        int x = 0;
+        while (x < width) {
+            int n = 0;
+            while (x + n < width && bool(opaque(x + n, y)) == want) ++n;
+            r.runs.push_back(uint8_t(n));
+            x += n;
+            want = !want;
+        }
+        if (r.runs.size() == r.offsets.back()) r.runs.push_back(0);  // width 0
+    }
+    for (int i = 0; i < 4; ++i) r.runs.push_back(0xFF);
+    return r;
+}
+
+void resetTable() {
+    ZK_InitSprites();
+    zk_minsprite = 4096;
+    zk_maxsprite = -1;
+    for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    zk_curwindow = 0;
+    zk_cursprite = -1;
+    zk_FPS = 40;
+}
+
+void fill(uint16_t colour) { std::fill(std::begin(zk_buffer), std::end(zk_buffer), colour); }
+uint16_t at(int x, int y) { return zk_buffer[y * ZK_WIDTH + x]; }
+
+constexpr uint16_t kBackground = 0x18E3;
+
+// A 16 x 16 test picture in both depths. Index 0 / the key sits on every
+// 7th pixel; the run list marks columns 0..11 opaque, which differs from
+// the key pattern, so the run-list copy, the keyed copy and the plain copy
+// all leave different pixels.
+struct TestPictures {
+    uint8_t indices[256];
+    uint16_t colours[256];
+    uint16_t palette[256];
+    RunList runs = runListFromMask(16, 16, [](int x, int) { return x < 12; });
+    SpriteImage image8{}, image16{};
+
+    TestPictures() {
+        for (int i = 0; i < 256; ++i) palette[i] = uint16_t(0x2000 + 37 * i);
+        palette[0] = 0x00AA;
+        for (int k = 0; k < 256; ++k) {
+            indices[k] = k % 7 == 0 ? 0 : uint8_t(1 + k % 200);
+            colours[k] = k % 7 == 0 ? zk_transpcolor : uint16_t(0x4000 + k);
+        }
+        image8 = {indices, runs.offsets.data(), runs.runs.data(), palette, 1, 0, 16, 16};
+        image16 = {colours, runs.offsets.data(), runs.runs.data(), nullptr, 2, 0, 16, 16};
+    }
+    uint16_t colour(int depth, int k) const { return depth == 1 ? palette[indices[k]] : colours[k]; }
+    bool key(int depth, int k) const { return depth == 1 ? indices[k] == 0 : colours[k] == zk_transpcolor; }
+};
+
+}  // namespace
+
+TEST(Sprites, CreationWidensTheRangeAndRecreationKeepsTheRecord) {
+    resetTable();
+    TestPictures p;
+    ZK_CreateSprite(5, &p.image8, 16, 16, 10, 10);
+    EXPECT_EQ(zk_minsprite, 5);
+    EXPECT_EQ(zk_maxsprite, 5);
+    ZK_CreateSprite(2, &p.image8, 16, 16, 10, 10);
+    EXPECT_EQ(zk_minsprite, 2);
+    EXPECT_EQ(zk_maxsprite, 5);
+    ZK_CreateSprite(3, &p.image8, 16, 16, 10, 10);
+    EXPECT_EQ(zk_minsprite, 2);
+    EXPECT_EQ(zk_maxsprite, 5);
+
+    // Change everything the game may change, start an animation, then create
+    // the slot again with another image and size.
+    Sprite* s = zk_sprites[3];
+    ZK_StartSpriteAnimEx(3, 1, 6, 25, 1, 4);
+    s->x = 1, s->y = 2, s->priority = 300, s->frame = 5, s->alpha = 7, s->flipX = 1, s->flipY = 1;
+    s->zoom = 3000, s->angle = 99, s->window = 4, s->visible = 0;
+    ZK_SetSpriteLimits(3, 1, 2, 3, 4);
+    ZK_CreateSprite(3, &p.image16, 8, 12, 50, 60);
+    EXPECT_EQ(zk_sprites[3], s) << "the record is reused";
+    EXPECT_EQ(s->visible, 1);
+    EXPECT_EQ(s->pixels, p.colours);
+    EXPECT_EQ(s->x, 50);
+    EXPECT_EQ(s->y, 60);
+    EXPECT_EQ(s->frameWidth, 8);
+    EXPECT_EQ(s->frameHeight, 12);
+    EXPECT_EQ(s->width, 8);
+    EXPECT_EQ(s->height, 12);
+    EXPECT_EQ(s->depth, 2);
+    EXPECT_EQ(s->opaque, 0);
+    EXPECT_EQ(s->palette, nullptr);
+    EXPECT_EQ(s->priority, 0);
+    EXPECT_EQ(s->frame, 0);
+    EXPECT_EQ(s->alpha, 32);
+    EXPECT_EQ(s->flipX, 0);
+    EXPECT_EQ(s->flipY, 0);
+    EXPECT_EQ(s->zoom, 1024);
+    EXPECT_EQ(s->angle, 0);
+    EXPECT_EQ(s->lineOffsets, p.runs.offsets.data());
+    EXPECT_EQ(s->runs, p.runs.runs.data());
+    EXPECT_EQ(s->window, 0);
+    EXPECT_EQ(s->clipLeft, 0);
+    EXPECT_EQ(s->clipTop, 0);
+    EXPECT_EQ(s->clipRight, 7);
+    EXPECT_EQ(s->clipBottom, 11);
+    // The animation is stopped but keeps its bounds and speed.
+    EXPECT_EQ(s->animActive, 0);
+    EXPECT_EQ(s->animLow, 1);
+    EXPECT_EQ(s->animHigh, 6);
+    EXPECT_EQ(s->animSpeed, 25);
+    EXPECT_EQ(s->animLoops, 4);
+    EXPECT_EQ(s->animPingPong, 1);
+
+    // The clip limits keep their low 8 bits.
+    const struct {
+        uint16_t width, height;
+        uint8_t right, bottom;
+    } limits[] = {{240, 16, 239, 15}, {300, 256, 43, 255}, {1, 320, 0, 63}};
+    for (const auto& l : limits) {
+        ZK_CreateSprite(9, &p.image8, l.width, l.height, 0, 0);
+        EXPECT_EQ(zk_sprites[9]->clipRight, l.right) << "width " << l.width;
+        EXPECT_EQ(zk_sprites[9]->clipBottom, l.bottom) << "height " << l.height;
+    }
+    ZK_SetSpriteLimits(9, 256 + 3, -1, 511, 1000);
+    EXPECT_EQ(zk_sprites[9]->clipLeft, 3);
+    EXPECT_EQ(zk_sprites[9]->clipTop, 255);
+    EXPECT_EQ(zk_sprites[9]->clipRight, 255);
+    EXPECT_EQ(zk_sprites[9]->clipBottom, 232);
+    ZK_SetSpriteXY(9, -7, 400);
+    EXPECT_EQ(zk_sprites[9]->x, -7);
+    EXPECT_EQ(zk_sprites[9]->y, 400);
+
+    ZK_InitSprites();
+    for (Sprite* slot : zk_sprites) EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(zk_minsprite, 2) << "the range is left as it was";
+    EXPECT_EQ(zk_maxsprite, 9);
+}
+
+TEST(Sprites, FramesOfAStackedImage) {
+    resetTable();
+    // 16 x 64: four 16 x 16 frames. The 16-bit pixels name their index.
+    std::vector<uint16_t> named(16 * 64);
+    for (int k = 0; k < 16 * 64; ++k) named[k] = uint16_t(k + 1);
+    SpriteImage opaque{named.data(), nullptr, nullptr, nullptr, 2, 1, 16, 64};
+    ZK_CreateSprite(1, &opaque, 16, 16, 50, 50);
+    zk_sprites[1]->frame = 3;
+    fill(0);
+    ZK_ShowSprite(1);
+    for (int r = 0; r < 16; ++r)
+        for (int c = 0; c < 16; ++c) EXPECT_EQ(at(42 + c, 42 + r), 768 + r * 16 + c + 1);
+
+    // With a run list, frame f's lines are entries 16 f onwards: here frame
+    // f is opaque in columns 2f .. 2f + 3 only.
+    std::vector<uint8_t> rows(16 * 64);
+    uint16_t palette[256];
+    for (int i = 0; i < 256; ++i) palette[i] = uint16_t(0x3000 + i);
+    for (int k = 0; k < 16 * 64; ++k) rows[k] = uint8_t(1 + k / 16);  // index names the image row
+    RunList runs = runListFromMask(16, 64, [](int x, int y) { return x >= 2 * (y / 16) && x < 2 * (y / 16) + 4; });
+    SpriteImage listed{rows.data(), runs.offsets.data(), runs.runs.data(), palette, 1, 0, 16, 64};
+    ZK_CreateSprite(2, &listed, 16, 16, 50, 50);
+    zk_sprites[2]->frame = 3;
+    fill(0);
+    ZK_ShowSprite(2);
+    for (int r = 0; r < 16; ++r)
+        for (int c = 0; c < 16; ++c)
+            EXPECT_EQ(at(42 + c, 42 + r), c >= 6 && c < 10 ? palette[1 + 48 + r] : 0) << c << ", " << r;
+
+    // An odd width centres with the arithmetic half: width 15 at x = 100
+    // starts at 93.
+    ZK_CreateSprite(3, &opaque, 15, 15, 100, 100);
+    fill(0);
+    ZK_ShowSprite(3);
+    EXPECT_EQ(at(92, 93), 0);
+    EXPECT_EQ(at(93, 93), 1);
+    EXPECT_EQ(at(107, 107), 14 * 15 + 14 + 1);
+    EXPECT_EQ(at(108, 107), 0);
+    ZK_InitSprites();
+}
+
+TEST(Sprites, BlitterChoiceSeenInThePixels) {
+    resetTable();
+    TestPictures p;
+    const int cx = 60, cy = 70, left = cx - 8, top = cy - 8;
+
+    // Upright drawing: plain copy for opaque images, run-list copy for the
+    // others, keyed mirroring copy whenever a mirror flag is set; an angle
+    // of 512 or -512 at zoom 1024 is upright too.
+    enum Expect { Plain, RunList, MirroredX, MirroredXY };
+    struct Case {
+        int depth, opaque, angle;
+        uint8_t flipX, flipY;
+        Expect expect;
+    };
+    const Case upright[] = {
+        {1, 1, 0, 0, 0, Plain},     {2, 1, 0, 0, 0, Plain},        {1, 0, 0, 0, 0, RunList},
+        {2, 0, 512, 0, 0, RunList}, {1, 1, -512, 0, 0, Plain},     {1, 0, 0, 1, 0, MirroredX},
+        {2, 1, 0, 1, 0, MirroredX}, {1, 1, 1024, 1, 1, MirroredXY}, {2, 0, 0, 1, 1, MirroredXY},
+    };
+    for (const Case& c : upright) {
+        SCOPED_TRACE(testing::Message() << "depth " << c.depth << " opaque " << c.opaque << " angle " << c.angle
+                                        << " flips " << int(c.flipX) << int(c.flipY));
+        SpriteImage image = c.depth == 1 ? p.image8 : p.image16;
+        image.opaque = c.opaque;
+        ZK_CreateSprite(7, &image, 16, 16, int16_t(cx), int16_t(cy));
+        zk_sprites[7]->angle = c.angle;
+        zk_sprites[7]->flipX = c.flipX;
+        zk_sprites[7]->flipY = c.flipY;
+        fill(kBackground);
+        ZK_ShowSprite(7);
+        for (int r = 0; r < 16; ++r)
+            for (int col = 0; col < 16; ++col) {
+                int k = r * 16 + col;
+                uint16_t want = p.colour(c.depth, k);
+                switch (c.expect) {
+                    case Plain: break;
+                    case RunList: want = col < 12 ? want : kBackground; break;
+                    case MirroredX:
+                    case MirroredXY: {
+                        const int sr = c.expect == MirroredXY ? 15 - r : r;
+                        k = sr * 16 + (15 - col);
+                        want = p.key(c.depth, k) ? kBackground : p.colour(c.depth, k);
+                        break;
+                    }
+                }
+                ASSERT_EQ(at(left + col, top + r), want) << "at column " << col << " row " << r;
+            }
+    }
+
+    // Transformed drawing goes to the rotate and zoom entry 4 x (16-bit) +
+    // 2 x (alpha not 32) + opaque. Each case's result is compared with what
+    // every entry of its depth draws alone.
+    struct RotCase {
+        int depth, opaque, alpha, angle, zoom, entry;
+        uint8_t flipX;
+    };
+    const RotCase rotated[] = {
+        {1, 0, 20, 0, 2048, 2, 0}, {1, 0, 32, 0, 2048, 0, 0}, {2, 1, 32, 100, 1024, 5, 0},
+        {1, 1, 32, 1, 1024, 1, 0}, {2, 0, 32, 0, 1023, 4, 0}, {2, 1, 5, 300, 700, 7, 1},
+        {1, 1, 9, 600, 1300, 3, 1}, {2, 0, 31, 77, 1500, 6, 0},
+    };
+    std::vector<uint16_t> got(std::size(zk_buffer));
+    for (const RotCase& c : rotated) {
+        SCOPED_TRACE(testing::Message() << "depth " << c.depth << " opaque " << c.opaque << " alpha " << c.alpha
+                                        << " angle " << c.angle << " zoom " << c.zoom);
+        SpriteImage image = c.depth == 1 ? p.image8 : p.image16;
+        image.opaque = c.opaque;
+        ZK_CreateSprite(8, &image, 16, 16, int16_t(cx), int16_t(cy));
+        Sprite* s = zk_sprites[8];
+        s->alpha = int16_t(c.alpha), s->angle = c.angle, s->zoom = c.zoom, s->flipX = c.flipX;
+        ZK_SetSpriteLimits(8, 4, 4, 5, 5);  // ignored by the rotated path
+        fill(kBackground);
+        ZK_ShowSprite(8);
+        EXPECT_EQ(zk_cursprite, -1);
+        std::copy(std::begin(zk_buffer), std::end(zk_buffer), got.begin());
+        int matches = 0;
+        const int base = c.depth == 1 ? 0 : 4;
+        for (int e = base; e < base + 4; ++e) {
+            fill(kBackground);
+            ZK_CopyRot[e](image.pixels, c.depth == 1 ? p.palette : nullptr, 16, 16, left, top, c.alpha, c.angle,
+                          c.zoom);
+            const bool same = std::equal(got.begin(), got.end(), std::begin(zk_buffer));
+            if (e == c.entry) {
+                EXPECT_TRUE(same) << "entry " << e;
+            }
+            matches += same;
+        }
+        // At alpha 32 a blend is a plain store, so the Alpha entry draws the
+        // same; otherwise only the expected entry matches.
+        EXPECT_EQ(matches, c.alpha == 32 ? 2 : 1);
+    }
+    ZK_InitSprites();
+}
+
+TEST(Sprites, ShowSpriteSetsTheClipStateAndDepthZeroDrawsNothing) {
+    resetTable();
+    TestPictures p;
+    SpriteImage image = p.image8;
+    image.opaque = 1;
+    ZK_CreateSprite(11, &image, 16, 16, 30, 30);
+    // The sprite's window and its own clip rectangle narrow an upright copy.
+    ZK_SetWindowLimits(2, 0, 0, 29, 319);
+    zk_sprites[11]->window = 2;
+    ZK_SetSpriteLimits(11, 2, 3, 12, 5);
+    fill(kBackground);
+    ZK_ShowSprite(11);
+    for (int r = 0; r < 16; ++r)
+        for (int c = 0; c < 16; ++c) {
+            const bool shown = c >= 2 && c <= 7 && r >= 3 && r <= 5;  // window right edge at column 29 = c 7
+            EXPECT_EQ(at(22 + c, 22 + r) != kBackground, shown) << c << ", " << r;
+        }
+    EXPECT_EQ(zk_cursprite, 11);
+    EXPECT_EQ(zk_curwindow, 2);
+
+    // Depth 0 draws nothing, but the animation still moves on and the clip
+    // state is still set.
+    image.depth = 0;
+    ZK_CreateSprite(12, &image, 16, 16, 30, 30);
+    zk_sprites[12]->window = 5;
+    ZK_StartSpriteAnimEx(12, 0, 3, 40, 0, 0);
+    zk_cursprite = -1;
+    zk_curwindow = 0;
+    fill(kBackground);
+    ZK_ShowSprite(12);
+    ZK_ShowSprite(12);
+    EXPECT_EQ(std::count(std::begin(zk_buffer), std::end(zk_buffer), kBackground), ZK_WIDTH * ZK_HEIGHT);
+    EXPECT_EQ(zk_sprites[12]->frame, 2);
+    EXPECT_EQ(zk_cursprite, 12);
+    EXPECT_EQ(zk_curwindow, 5);
+    ZK_InitSprites();
+}
+
+TEST(Sprites, ShutDownFreesEveryRecordHiddenOrNot) {
+    static TestPictures p;
+    EXPECT_EQ(zk_test_run([] {
+                  ZK_Init();
+                  ZK_CreateSprite(10, &p.image8, 16, 16, 20, 20);
+                  ZK_CreateSprite(20, &p.image8, 16, 16, 20, 20);
+                  ZK_CreateSprite(4095, &p.image16, 16, 16, 20, 20);
+                  zk_sprites[20]->visible = 0;
+                  ZK_Refresh();
+                  return 0;
+              }),
+              0);
+    // The leak checker of the sanitized build sees any record left behind.
+    EXPECT_EQ(zk_sprites[10], nullptr);
+    EXPECT_EQ(zk_sprites[20], nullptr);
+    EXPECT_EQ(zk_sprites[4095], nullptr);
+}
+
+// ---------------------------------------------------------------- animation
+
+namespace {
+
+struct Anim {
+    uint16_t first, last, speed;
+    uint8_t pingPong;
+    uint16_t loops;
+    std::vector<int> frames;  // the frame after each drawing
+    int activeAfter;          // animActive at the end
+};
+
+}  // namespace
+
+TEST(SpriteAnimation, Sequences) {
+    resetTable();
+    TestPictures p;
+    SpriteImage image = p.image8;
+    image.depth = 0;  // animate only
+    const Anim cases[] = {
+        // One way from 2 to 5: wraps to 2.
+        {2, 5, 40, 0, 0, {3, 4, 5, 2, 3, 4, 5, 2, 3}, 1},
+        {2, 5, 40, 0, 1, {3, 4, 5, 2, 2, 2}, 0},
+        {2, 5, 40, 0, 2, {3, 4, 5, 2, 3, 4, 5, 2, 2}, 0},
+        // Ping-pong: the turning frames are not repeated; the last pass stops
+        // on the bound it reached.
+        {2, 5, 40, 1, 0, {3, 4, 5, 4, 3, 2, 3, 4, 5, 4}, 1},
+        {2, 5, 40, 1, 2, {3, 4, 5, 4, 3, 2, 2, 2}, 0},
+        {2, 5, 40, 1, 1, {3, 4, 5, 5, 5}, 0},
+        // Speed 10 at 40 frames per second: a step every 4th drawing.
+        {2, 5, 10, 0, 0, {2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 2}, 1},
+        // Speed 80: two steps per drawing, each tested against the bounds.
+        {2, 5, 80, 0, 0, {4, 2, 4, 2}, 1},
+        {2, 5, 80, 1, 0, {4, 4, 2, 4, 4, 2}, 1},
+        {2, 5, 80, 1, 1, {4, 5, 5}, 0},
+        // Speed 0 never moves and never ends.
+        {2, 5, 0, 1, 1, {2, 2, 2, 2, 2, 2}, 1},
+        // Only the low 8 bits of the speed count: 0x128 plays at 40.
+        {2, 5, 0x128, 0, 0, {3, 4, 5, 2}, 1},
+        // First = last: one way, every step ends a pass at once.
+        {3, 3, 40, 0, 3, {3, 3, 3, 3}, 0},
+        {3, 3, 40, 1, 0, {2, 3, 2, 3, 2}, 1},
+        {3, 3, 40, 1, 1, {3, 3}, 0},
+        // Descending: starts from the lower end with step -1; ping-pong turns
+        // at once, one way shows only the lower end while counting loops.
+        {5, 2, 40, 1, 0, {3, 4, 5, 4, 3, 2, 3}, 1},
+        {5, 2, 40, 0, 2, {2, 2, 2}, 0},
+    };
+    for (const Anim& c : cases) {
+        SCOPED_TRACE(testing::Message() << "first " << c.first << " last " << c.last << " speed " << c.speed
+                                        << " ping-pong " << int(c.pingPong) << " loops " << c.loops);
+        ZK_CreateSprite(1, &image, 16, 16, 0, 0);
+        ZK_StartSpriteAnimEx(1, c.first, c.last, c.speed, c.pingPong, c.loops);
+        EXPECT_EQ(zk_sprites[1]->frame, std::min<int16_t>(int16_t(c.first), int16_t(c.last)))
+            << "the start frame is shown at once";
+        std::vector<int> frames;
+        for (size_t i = 0; i < c.frames.size(); ++i) {
+            ZK_ShowSprite(1);
+            frames.push_back(zk_sprites[1]->frame);
+        }
+        EXPECT_EQ(frames, c.frames);
+        EXPECT_EQ(zk_sprites[1]->animActive, c.activeAfter);
+    }
+
+    // Endless loops settle at -1; a speed-0 animation never counts.
+    ZK_CreateSprite(1, &image, 16, 16, 0, 0);
+    ZK_StartSpriteAnimEx(1, 0, 1, 40, 0, 0);
+    for (int i = 0; i < 5; ++i) ZK_ShowSprite(1);
+    EXPECT_EQ(zk_sprites[1]->animLoops, -1);
+    ZK_StartSpriteAnimEx(1, 0, 1, 40, 0, 0x8000);
+    for (int i = 0; i < 5; ++i) ZK_ShowSprite(1);
+    EXPECT_EQ(zk_sprites[1]->animLoops, -1);
+    EXPECT_EQ(zk_sprites[1]->animActive, 1);
+    ZK_StartSpriteAnimEx(1, 0, 1, 0, 0, 3);
+    for (int i = 0; i < 5; ++i) ZK_ShowSprite(1);
+    EXPECT_EQ(zk_sprites[1]->animLoops, 3);
+
+    // A sprite that is not animating keeps the frame the game sets.
+    ZK_CreateSprite(1, &image, 16, 16, 0, 0);
+    zk_sprites[1]->frame = 6;
+    ZK_ShowSprite(1);
+    EXPECT_EQ(zk_sprites[1]->frame, 6);
+
+    // A measured rate below 1 counts as 1 instead of hanging the step loop.
+    for (int32_t fps : {0, -5}) {
+        zk_FPS = fps;
+        ZK_StartSpriteAnimEx(1, 0, 9, 3, 0, 0);
+        ZK_ShowSprite(1);
+        EXPECT_EQ(zk_sprites[1]->frame, 3) << "rate " << fps;
+    }
+    // At 20 frames per second speed 40 makes two steps per drawing.
+    zk_FPS = 20;
+    ZK_StartSpriteAnimEx(1, 0, 9, 40, 0, 0);
+    ZK_ShowSprite(1);
+    EXPECT_EQ(zk_sprites[1]->frame, 2);
+    zk_FPS = 40;
+    ZK_InitSprites();
+}
