@@ -30,7 +30,8 @@ struct Picture {
     int w = 0, h = 0;
     std::vector<uint8_t> px;
     std::vector<RGB> palette;
-    Picture(int w_, int h_, std::vector<RGB> pal) : w(w_), h(h_), px(size_t(w_) * size_t(h_), 0), palette(std::move(pal)) {}
+    Picture(int w_, int h_, std::vector<RGB> pal)
+        : w(w_), h(h_), px(size_t(w_) * size_t(h_), 0), palette(std::move(pal)) {}
     uint8_t& at(int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; }
     uint8_t get(int x, int y) const {
         return x < 0 || y < 0 || x >= w || y >= h ? 0 : px[size_t(y) * size_t(w) + size_t(x)];
@@ -109,8 +110,7 @@ void outline(Picture& p, int top, int height, uint8_t index) {
     };
     for (int y = top; y < top + height; ++y)
         for (int x = 0; x < p.w; ++x)
-            if (get(x, y) && (!get(x - 1, y) || !get(x + 1, y) || !get(x, y - 1) || !get(x, y + 1)))
-                p.at(x, y) = index;
+            if (get(x, y) && (!get(x - 1, y) || !get(x + 1, y) || !get(x, y - 1) || !get(x, y + 1))) p.at(x, y) = index;
 }
 
 // ------------------------------------------------------------------ sprites
@@ -156,7 +156,13 @@ Picture paintClock() {
 // both mirrorings show.
 Picture paintFish() {
     Picture p(32, 20,
-              {kKey, {120, 40, 0}, {255, 140, 20}, {255, 190, 80}, {255, 244, 220}, {20, 20, 30}, {255, 255, 255},
+              {kKey,
+               {120, 40, 0},
+               {255, 140, 20},
+               {255, 190, 80},
+               {255, 244, 220},
+               {20, 20, 30},
+               {255, 255, 255},
                {240, 80, 30}});
     const std::vector<std::pair<double, double>> tail{{10, 10}, {1, 3}, {4, 10}, {1, 17}};
     const std::vector<std::pair<double, double>> fin{{13, 5}, {23, 5}, {15, 0.5}};
@@ -199,7 +205,13 @@ Picture paintStar() {
 // a pixel test tells the ring from the hole.
 Picture paintDonut() {
     Picture p(40, 40,
-              {kKey, {110, 60, 30}, {225, 165, 95}, {255, 115, 180}, {255, 185, 220}, {255, 230, 60}, {60, 220, 240},
+              {kKey,
+               {110, 60, 30},
+               {225, 165, 95},
+               {255, 115, 180},
+               {255, 185, 220},
+               {255, 230, 60},
+               {60, 220, 240},
                {255, 255, 255}});
     paint(p, 0, 40, [](double x, double y) -> uint8_t {
         const double r = std::hypot(x - 20, y - 20);
@@ -247,10 +259,23 @@ Picture paintButtons() {
 // through several palettes.
 Picture paintTiles() {
     Picture p(16 * 7, 16,
-              {kKey, {120, 200, 255}, {250, 250, 255}, {205, 75, 55}, {235, 205, 175}, {255, 220, 40}, {55, 60, 85},
-               {60, 185, 70}, {150, 95, 50}, {135, 230, 110}, {255, 100, 170}, {255, 235, 70}, {110, 70, 40},
-               {175, 225, 255}, {240, 130, 100}});
-    const std::vector<std::pair<double, double>> arrow{{2, 6}, {8.5, 6}, {8.5, 2.5}, {14.5, 8}, {8.5, 13.5}, {8.5, 10}, {2, 10}};
+              {kKey,
+               {120, 200, 255},
+               {250, 250, 255},
+               {205, 75, 55},
+               {235, 205, 175},
+               {255, 220, 40},
+               {55, 60, 85},
+               {60, 185, 70},
+               {150, 95, 50},
+               {135, 230, 110},
+               {255, 100, 170},
+               {255, 235, 70},
+               {110, 70, 40},
+               {175, 225, 255},
+               {240, 130, 100}});
+    const std::vector<std::pair<double, double>> arrow{{2, 6},      {8.5, 6},  {8.5, 2.5}, {14.5, 8},
+                                                       {8.5, 13.5}, {8.5, 10}, {2, 10}};
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const double cx = x + 0.5, cy = y + 0.5;
@@ -275,7 +300,8 @@ Picture paintTiles() {
             if (std::fabs(cx - 8) < 0.8 && cy > 7) f = 7;
             if (std::hypot(cx - 10.5, cy - 11) < 1.6 && cy < 11.5) f = 9;
             for (int k = 0; k < 5; ++k)
-                if (std::hypot(cx - (8 + 2.6 * std::cos(k * 2 * kPi / 5)), cy - (5.5 + 2.6 * std::sin(k * 2 * kPi / 5))) < 1.7)
+                if (std::hypot(cx - (8 + 2.6 * std::cos(k * 2 * kPi / 5)),
+                               cy - (5.5 + 2.6 * std::sin(k * 2 * kPi / 5))) < 1.7)
                     f = 10;
             if (std::hypot(cx - 8, cy - 5.5) < 1.4) f = 11;
             p.at(96 + x, y) = f;
@@ -334,8 +360,7 @@ Picture paintCanvas() {
 // The backdrop of every scene: a dusk gradient in 16 bands.
 Picture paintBackdrop() {
     std::vector<RGB> pal;
-    for (int k = 0; k < 16; ++k)
-        pal.push_back({uint8_t(24 + k * 3), uint8_t(30 + k * 1), uint8_t(72 + k * 3)});
+    for (int k = 0; k < 16; ++k) pal.push_back({uint8_t(24 + k * 3), uint8_t(30 + k * 1), uint8_t(72 + k * 3)});
     Picture p(240, 320, pal);
     for (int y = 0; y < 320; ++y)
         for (int x = 0; x < 240; ++x) p.at(x, y) = uint8_t(y / 20);

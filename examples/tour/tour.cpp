@@ -23,18 +23,18 @@ uint32_t tour_seen = 0;
 int tour_doubletaps = 0;
 
 // The embedded pictures (painted by `zk_assets --tour`).
-extern const uint8_t tour_next[], tour_clock[], tour_fish[], tour_star[], tour_donut[], tour_buttons[],
-    tour_tiles[], tour_waves[], tour_canvas[], tour_backdrop[];
-extern const size_t tour_next_size, tour_clock_size, tour_fish_size, tour_star_size, tour_donut_size,
-    tour_buttons_size, tour_tiles_size, tour_waves_size, tour_canvas_size, tour_backdrop_size;
+extern const uint8_t tour_next[], tour_clock[], tour_fish[], tour_star[], tour_donut[], tour_buttons[], tour_tiles[],
+    tour_waves[], tour_canvas[], tour_backdrop[];
+extern const size_t tour_next_size, tour_clock_size, tour_fish_size, tour_star_size, tour_donut_size, tour_buttons_size,
+    tour_tiles_size, tour_waves_size, tour_canvas_size, tour_backdrop_size;
 
 namespace {
 
 // ---------------------------------------------------------------- shared state
 constexpr uint8_t kBgDebug = 0, kBgLabels = 1, kBgTicker = 2, kBgShapes = 3, kBgPanels = 13, kBgBackdrop = 15;
 
-constexpr uint16_t kWhite = 0xFFFF, kGrey = 0xA534, kCyan = 0x07FF, kYellow = 0xFFE0, kGreen = 0x87F0,
-                   kOrange = 0xFD20, kPink = 0xFB56, kNavy = 0x10A8, kPanel = 0x2129, kEdge = 0x6B7F;
+constexpr uint16_t kWhite = 0xFFFF, kGrey = 0xA534, kCyan = 0x07FF, kYellow = 0xFFE0, kGreen = 0x87F0, kOrange = 0xFD20,
+                   kPink = 0xFB56, kNavy = 0x10A8, kPanel = 0x2129, kEdge = 0x6B7F;
 
 SpriteImage *imgNext, *imgClock, *imgFish, *imgStar, *imgDonut, *imgButtons;
 
@@ -63,8 +63,8 @@ void afterFrame() {
 bool tapped(int sprite) { return Stylus.pressed && zk_sprites[sprite] && ZK_SpriteTouched(uint16_t(sprite)); }
 
 // A label: text in slot `slot` of the labels layer, laid out in the box.
-void label(uint8_t slot, int left, int top, int right, int bottom, const char* text, uint16_t colour,
-           uint8_t font, uint8_t align = 0) {
+void label(uint8_t slot, int left, int top, int right, int bottom, const char* text, uint16_t colour, uint8_t font,
+           uint8_t align = 0) {
     zk_textinfo.layer = kBgLabels;
     zk_textinfo.align = align;
     ZK_Text(slot, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom), text, colour, font,
@@ -99,8 +99,7 @@ Sprite* sprite(int slot, SpriteImage* image, int w, int h, int x, int y) {
 // ================================================================ 1: text
 // The five fonts, one paragraph in the four alignments, a slot whose opacity
 // pulses, and a ticker on its own text layer clipped by window 2.
-const char kParagraph[] =
-    "The layout wraps whole words at the edge of the box, then places each line on its own.";
+const char kParagraph[] = "The layout wraps whole words at the edge of the box, then places each line on its own.";
 int tickerX = 220;
 
 void textSetup() {
@@ -116,8 +115,7 @@ void textSetup() {
         panel(left - 2, top - 2, left + 111, top + 59);
         char text[160];
         std::snprintf(text, sizeof text, "%s%s", heads[a], kParagraph);
-        label(uint8_t(20 + a), left + 2, top + 1, left + 108, top + 58, text, a == 3 ? kYellow : kWhite, 1,
-              uint8_t(a));
+        label(uint8_t(20 + a), left + 2, top + 1, left + 108, top + 58, text, a == 3 ? kYellow : kWhite, 1, uint8_t(a));
     }
 
     panel(6, 220, 233, 244, 0xFE60, 0xFFF0);
@@ -138,11 +136,11 @@ void textStep() {
 
     // The ticker: laid out again each frame one pixel further left (a text
     // layer's letters stand where ZK_Text put them).
-    static const char ticker[] = "Text slots are laid out once and drawn every frame ... the clip window "
-                                 "cuts letters at its edges ...";
+    static const char ticker[] =
+        "Text slots are laid out once and drawn every frame ... the clip window "
+        "cuts letters at its edges ...";
     zk_textinfo.layer = kBgTicker;
-    ZK_Text(0, int16_t(tickerX), 254, int16_t(tickerX + 2000), 254 + 14, ticker, kCyan, 4,
-            int32_t(sizeof ticker - 1));
+    ZK_Text(0, int16_t(tickerX), 254, int16_t(tickerX + 2000), 254 + 14, ticker, kCyan, 4, int32_t(sizeof ticker - 1));
     const int end = ZK_LetterPos.places[ZK_LetterPos.count].x;
     zk_textinfo.layer = kBgLabels;
     tickerX = end < 20 ? 220 : tickerX - 1;
@@ -177,8 +175,18 @@ void debugEnd() {
 }
 
 // ================================================================ 3: sprites
-enum { kClockOneWay = 10, kClockPingPong, kClockLoops, kFishMirror = 14, kFishAlpha = 18, kSpin = 22, kZoom,
-       kSpinZoom, kWipe = 26, kSwimmer };
+enum {
+    kClockOneWay = 10,
+    kClockPingPong,
+    kClockLoops,
+    kFishMirror = 14,
+    kFishAlpha = 18,
+    kSpin = 22,
+    kZoom,
+    kSpinZoom,
+    kWipe = 26,
+    kSwimmer
+};
 
 void spritesSetup() {
     // Animation: frames 0..7 at 8 a second, one way, back and forth, and
@@ -270,7 +278,8 @@ void stylusStep() {
     std::snprintf(text, sizeof text, "Stylus %d, %d  moved %d, %d", Stylus.x, Stylus.y, Stylus.dx, Stylus.dy);
     line(22, 12, 244, text, kGreen, 2);
     if (ZK_MovedSprite.active)
-        std::snprintf(text, sizeof text, "Dragging sprite %d, idle %d", ZK_MovedSprite.sprite, ZK_MovedSprite.idleFrames);
+        std::snprintf(text, sizeof text, "Dragging sprite %d, idle %d", ZK_MovedSprite.sprite,
+                      ZK_MovedSprite.idleFrames);
     else
         std::snprintf(text, sizeof text, "Nothing dragged");
     line(23, 12, 260, text, kYellow, 2);
@@ -291,8 +300,7 @@ enum { kSky, kCloud, kBrick, kArrow, kSlope, kGround, kFlower };
 // A tile-map entry: tile number, palette 0..3 and the two mirror bits. Bit 12
 // marks the cell used, so that tile 0 can be drawn.
 constexpr uint32_t cell(int tile, int palette = 0, bool mirrorX = false, bool mirrorY = false) {
-    return 0x1000u | uint32_t(tile) | (uint32_t(mirrorX) << 25) | (uint32_t(mirrorY) << 26) |
-           (uint32_t(palette) << 27);
+    return 0x1000u | uint32_t(tile) | (uint32_t(mirrorX) << 25) | (uint32_t(mirrorY) << 26) | (uint32_t(palette) << 27);
 }
 
 // The tile set is cut from a sprite picture of 7 tiles side by side; the
@@ -318,7 +326,8 @@ void buildTiles() {
         tilePalettes[0][i] = c;
         tilePalettes[1][i] = uint16_t((b << 11) | (g << 5) | r);                         // red and blue swapped
         tilePalettes[2][i] = uint16_t(((r / 2) << 11) | ((g / 2) << 5) | (b / 2 + 12));  // night
-        tilePalettes[3][i] = uint16_t(((lum / 2 < 31 ? lum / 2 + 1 : 31) << 11) | ((lum * 3 / 4) << 5) | (lum / 5));  // sepia
+        tilePalettes[3][i] =
+            uint16_t(((lum / 2 < 31 ? lum / 2 + 1 : 31) << 11) | ((lum * 3 / 4) << 5) | (lum / 5));  // sepia
     }
     for (int c = 0; c < kMapColumns; ++c) {
         auto at = [&](int r) -> uint32_t& { return tileMap[r * kMapColumns + c]; };
@@ -331,10 +340,11 @@ void buildTiles() {
         at(7) = c % 5 == 3 ? cell(kCloud) : cell(kSky);
         const int h = c % 8;
         at(8) = h == 2 ? cell(kSlope, 0, true) : h == 3 ? cell(kSlope) : cell(kSky);
-        at(9) = h == 1 ? cell(kSlope, 0, true)
+        at(9) = h == 1             ? cell(kSlope, 0, true)
                 : h == 2 || h == 3 ? cell(kGround)
-                : h == 4 ? cell(kSlope)
-                : h == 6 ? cell(kFlower) : cell(kSky);
+                : h == 4           ? cell(kSlope)
+                : h == 6           ? cell(kFlower)
+                                   : cell(kSky);
         at(10) = cell(kGround);
         at(11) = cell(kGround, (c / 8) % 4);
     }
@@ -419,8 +429,7 @@ void layersFrame() {
     ZK_LoadVectoBg(kBgShapes);
     for (int k = 0; k < 12; ++k) {
         const int a = t * 2 + k * 512 / 12;
-        ZK_VectoBgAddLine(kBgShapes, 48, 261, 48 + cosOf(a) * 26 / 256, 261 - sinOf(a) * 26 / 256,
-                          colours[k % 6], 0);
+        ZK_VectoBgAddLine(kBgShapes, 48, 261, 48 + cosOf(a) * 26 / 256, 261 - sinOf(a) * 26 / 256, colours[k % 6], 0);
     }
     const int bx = 90 + pingPong(t * 2, 170);
     ZK_VectoBgAddRectangle(kBgShapes, bx, 244, bx + 40, 262, kWhite, 0x3A7F, 1);
@@ -429,8 +438,10 @@ void layersFrame() {
 
     // The GIF's buttons.
     if (tapped(TOUR_SPR_PLAY)) {
-        if (!gifWanted) gifWanted = true;                            // stopped: play from the start
-        else ZK_GifInfo.state = ZK_GifInfo.state == 2 ? 1 : 2;       // pause or go on
+        if (!gifWanted)
+            gifWanted = true;  // stopped: play from the start
+        else
+            ZK_GifInfo.state = ZK_GifInfo.state == 2 ? 1 : 2;  // pause or go on
     }
     if (tapped(TOUR_SPR_STOP) && gifWanted) {
         gifWanted = false;
@@ -475,8 +486,10 @@ void fadesSetup() {
     for (int k = 0; k < 5; ++k) sprite(kFadeFish + k, imgFish, 32, 20, 30 + 45 * k, 100 + 30 * k)->priority = 300;
     for (int k = 0; k < 3; ++k) sprite(kFadeStar + k, imgStar, 32, 32, 50 + 70 * k, 262)->priority = 10;
     panel(12, 86, 227, 234, 0x7DFF, kWhite);
-    label(10, 10, 30, 230, 80, "zk_fade.priority is 200: the fish and the backdrop behind it fade, the stars "
-          "(priority 10) and this text stay bright.", kWhite, 1, 3);
+    label(10, 10, 30, 230, 80,
+          "zk_fade.priority is 200: the fish and the backdrop behind it fade, the stars "
+          "(priority 10) and this text stay bright.",
+          kWhite, 1, 3);
 }
 
 void fadesStep() {
@@ -524,8 +537,8 @@ void beginScene(int n) {
     tour_scene = n;
     sceneFrames = 0;
     wantNext = false;
-    ZK_LoadTextBg(kBgLabels);    // empties the labels of the last scene
-    ZK_LoadVectoBg(kBgPanels);   // and its panels
+    ZK_LoadTextBg(kBgLabels);   // empties the labels of the last scene
+    ZK_LoadVectoBg(kBgPanels);  // and its panels
     zk_bg[kBgPanels].priority = 1000;
     line(0, 0, 3, kScenes[n].title, kWhite, 4, 2);
     char text[16];
@@ -577,8 +590,10 @@ void drawLine(const Clip& c, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uin
         }
         const double r = q[i] / p[i];
         if (p[i] < 0 ? r > t1 : r < t0) return;
-        if (p[i] < 0) t0 = r > t0 ? r : t0;
-        else t1 = r < t1 ? r : t1;
+        if (p[i] < 0)
+            t0 = r > t0 ? r : t0;
+        else
+            t1 = r < t1 ? r : t1;
     }
     auto clampTo = [](double v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : int(v + 0.5); };
     int ax = clampTo(double(x1) + t0 * dx, c.left, c.right), ay = clampTo(double(y1) + t0 * dy, c.top, c.bottom);

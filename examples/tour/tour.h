@@ -25,9 +25,9 @@ enum TourScene : int {
     TOUR_SCENES = 6,
 };
 
-extern int tour_scene;          // the scene on screen, 0 before the first
-extern uint32_t tour_seen;      // bit n set once scene n has run a frame
-extern int tour_doubletaps;     // double taps counted in the stylus scene
+extern int tour_scene;       // the scene on screen, 0 before the first
+extern uint32_t tour_seen;   // bit n set once scene n has run a frame
+extern int tour_doubletaps;  // double taps counted in the stylus scene
 
 // Sprite numbers and screen places the tests tap.
 constexpr int TOUR_SPR_QUIT = 1024;  // from the engine's zk_quit, centred at 232, 8
