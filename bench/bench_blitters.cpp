@@ -10,7 +10,7 @@
 #include <pixman.h>
 #include <SDL.h>
 
-#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -98,15 +98,21 @@ std::map<std::string, double>& peer_best() {
     return m;
 }
 
+// Thread CPU time, so that other work on the machine does not skew ratios.
+double cpu_ns() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
+}
+
 template <class F>
 void timed(benchmark::State& state, const char* work, bool peer, int pixels, F&& body) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const double t0 = cpu_ns();
     for (auto _ : state) {
         body();
         benchmark::ClobberMemory();
     }
-    const auto t1 = std::chrono::steady_clock::now();
-    const double ns = std::chrono::duration<double, std::nano>(t1 - t0).count() / double(state.iterations());
+    const double ns = (cpu_ns() - t0) / double(state.iterations());
     state.SetItemsProcessed(int64_t(state.iterations()) * pixels);
     state.counters["ns_per_call"] = ns;
     auto& best = peer_best();

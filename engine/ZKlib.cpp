@@ -10,6 +10,7 @@
 
 #include "ZKlib.h"
 #include "zk_blend.h"
+#include "zk_blit.h"
 
 // Field order and widths of these records are part of the interface.
 static_assert(offsetof(ClipWindow, left) < offsetof(ClipWindow, top) &&
@@ -74,21 +75,46 @@ void ZK_SetFadeLimits(int left, int top, int right, int bottom) {
     zk_fade.bottom = int16_t(bottom);
 }
 
+namespace {
+
+// Each pixel moves toward the fade colour by a/32, with the blitters' blend.
+template <int N>
+ZK_INLINE void fade_rows(int left, int top, int right, int bottom, uint16_t colour, uint32_t a) {
+    const int n = right - left + 1;
+    uint16_t row[ZK_WIDTH];
+    std::fill_n(row, n, colour);
+    for (int y = top; y <= bottom; ++y) zk_blend_span<N>(zk_buffer + ptrdiff_t(y) * ZK_WIDTH + left, n, a, ZkLoad16{row});
+}
+void fade_narrow(int l, int t, int r, int b, uint16_t c, uint32_t a) { fade_rows<8>(l, t, r, b, c, a); }
+ZK_TARGET_WIDE void fade_wide(int l, int t, int r, int b, uint16_t c, uint32_t a) {
+    fade_rows<ZK_HAVE_WIDE ? 16 : 8>(l, t, r, b, c, a);
+}
+
+// The clear colour twice in each 32-bit word; several words per store.
+template <int N>
+ZK_INLINE void clear_rows(uint32_t top, uint32_t bottom, uint16_t colour) {
+    using U = typename ZkVec<N>::U;
+    const U v = U{} + colour;
+    uint16_t* d = zk_buffer + ptrdiff_t(top) * ZK_WIDTH;
+    const ptrdiff_t count = ptrdiff_t(bottom - top) * ZK_WIDTH;  // a multiple of 16
+    for (ptrdiff_t i = 0; i < count; i += N) zk_vstore(d + i, v);
+}
+void clear_narrow(uint32_t t, uint32_t b, uint16_t c) { clear_rows<8>(t, b, c); }
+ZK_TARGET_WIDE void clear_wide(uint32_t t, uint32_t b, uint16_t c) { clear_rows<ZK_HAVE_WIDE ? 16 : 8>(t, b, c); }
+static_assert(ZK_WIDTH % 16 == 0);
+
+}  // namespace
+
 void zk_dotransp() {
     // A rectangle reaching past the screen is faded only where it is on it.
     const int left = std::max<int>(zk_fade.left, 0), right = std::min<int>(zk_fade.right, ZK_WIDTH - 1);
     const int top = std::max<int>(zk_fade.top, 0), bottom = std::min<int>(zk_fade.bottom, ZK_HEIGHT - 1);
-    if (left > right) return;
+    if (left > right || top > bottom) return;
     const uint32_t a = uint32_t(32 - int(zk_fade.level));
-    const uint32_t f = zk_spread(zk_fade.colour);
-    const int n = right - left + 1;
-    for (int y = top; y <= bottom; ++y) {
-        uint16_t* __restrict row = zk_buffer + ptrdiff_t(y) * ZK_WIDTH + left;
-        for (int i = 0; i < n; ++i) {
-            const uint32_t p = zk_spread(row[i]);
-            row[i] = zk_unspread((p + (((f - p) * a) >> 5)) & ZK_SPREAD_MASK);
-        }
-    }
+    if (zk_blit_level >= 1)
+        fade_wide(left, top, right, bottom, zk_fade.colour, a);
+    else
+        fade_narrow(left, top, right, bottom, zk_fade.colour, a);
 }
 
 void zk_whenrefresh() {
@@ -97,7 +123,8 @@ void zk_whenrefresh() {
 
     // Sprite lists: each starts with the highest sprite number of its
     // priority. Only slots that exist are scanned; a priority outside the
-    // list heads takes no part.
+    // list heads takes no part. first and last bound the priorities used.
+    int first = -1, last = kPriorities;
     const int32_t lo = std::max<int32_t>(zk_minsprite, 0), hi = std::min<int32_t>(zk_maxsprite, 4095);
     for (int32_t i = lo; i <= hi; ++i) {
         const Sprite* s = zk_sprites[i];
@@ -106,6 +133,8 @@ void zk_whenrefresh() {
         if (p < 0 || p >= kPriorities) continue;
         prio_nextsprite[i] = prio_nsprite[p];
         prio_nsprite[p] = int16_t(i);
+        first = std::max(first, p);
+        last = std::min(last, p);
     }
 
     // Background lists and, in the same pass in layer order, the band of
@@ -123,21 +152,31 @@ void zk_whenrefresh() {
         if (b.priority >= kPriorities) continue;
         prio_nextbg[j] = prio_nbg[b.priority];
         prio_nbg[b.priority] = int8_t(j);
+        first = std::max<int>(first, b.priority);
+        last = std::min<int>(last, b.priority);
     }
 
-    // The clear, two pixels per 32-bit store.
     if (bottom > top) {
-        const uint32_t twice = uint32_t(zk_bgcolor) | (uint32_t(zk_bgcolor) << 16);
-        uint16_t* d = zk_buffer + ptrdiff_t(top) * ZK_WIDTH;
-        const size_t words = size_t(bottom - top) * (ZK_WIDTH / 2);
-        for (size_t w = 0; w < words; ++w) std::memcpy(d + 2 * w, &twice, sizeof twice);
+        if (zk_blit_level >= 1)
+            clear_wide(top, bottom, zk_bgcolor);
+        else
+            clear_narrow(top, bottom, zk_bgcolor);
     }
 
-    for (int p = kPriorities - 1; p >= 0; --p) {
+    // From the back (1023) to the front (0). Priorities above first and below
+    // last hold nothing: across such a stretch only the fade can happen, at
+    // most once, and nothing runs there that could change it.
+    auto fadeWithin = [](int high, int low) {
+        if (zk_fade.level != 32 && zk_fade.priority <= high && zk_fade.priority >= low) zk_dotransp();
+    };
+    if (first < 0) return fadeWithin(kPriorities - 1, 0);
+    fadeWithin(kPriorities - 1, first + 1);
+    for (int p = first; p >= last; --p) {
         for (int j = prio_nbg[p]; j != -1; j = prio_nextbg[j]) ZK_ShowBg(int8_t(j));
         for (int i = prio_nsprite[p]; i != -1; i = prio_nextsprite[i]) ZK_ShowSprite(uint16_t(i));
         if (p == zk_fade.priority && zk_fade.level != 32) zk_dotransp();
     }
+    fadeWithin(last - 1, 0);
 }
 
 // Whole fades, one frame per level. A step of 0 would never end, so it does

@@ -125,6 +125,14 @@ extern SpriteImage zk_quit;  // the built-in quit button, 16 x 16, four frames
 // The sized forms never read past size bytes and decode only what is sound;
 // the one-argument forms trust their data to be a complete, valid GIF.
 // ZK_GifToSprite returns null when the data cannot make an image.
+// That is: data too short for the header and screen descriptor or not a GIF,
+// a logical screen of 0 or more than 4M pixels, a run longer than 255 pixels
+// or a run list of 65,536 bytes or more (images with transparency), a full
+// registry, or no memory; nothing is then registered. The background loaders
+// leave the layer free in the same cases (and for a 16-bit layer wider than
+// 2048 pixels). Data that fails later (cut short, a giflib error, too many
+// frames) keeps what was decoded until then; pixels that no image covered
+// hold 0. Frames are clipped to the logical screen.
 SpriteImage* ZK_GifToSprite(const uint8_t* gif);
 SpriteImage* ZK_GifToSprite(const uint8_t* gif, size_t size);
 void ZK_BgLoadGif(uint8_t layer, const uint8_t* gif);

@@ -13,7 +13,21 @@ namespace {
 // kept is never larger than the true one.
 int16_t zk_sat16(int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
 
+int zk_cpu_level() {
+#if ZK_HAVE_WIDE
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) return 0;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
+        return 2;
+    return 1;
+#else
+    return 0;
+#endif
+}
+
 }  // namespace
+
+int zk_blit_level = zk_cpu_level();
 
 void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
     const ClipWindow& w = zk_window[zk_curwindow & 15];
@@ -41,10 +55,14 @@ void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
     zk_limits.endRow = zk_sat16(endRow);
 }
 
-void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
-    if (alpha <= 0) return;
+// ---------------------------------------------------------------- the vectorised families
+namespace {
+
+
+template <int N>
+ZK_INLINE void fast16(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
     const ZkFrom16 src{zk_transpcolor};
-    if (alpha != 32) return zk_copy_plain(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    if (alpha != 32) return zk_copy_plain<N>(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
     ZkRect r;
     if (!zk_clip(x, y, width, height, r)) return;
     if (r.firstColumn == 0 && r.endColumn == ZK_WIDTH && width == ZK_WIDTH) {
@@ -53,37 +71,100 @@ void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, 
                     size_t(r.endRow - r.firstRow) * ZK_WIDTH * sizeof(uint16_t));
         return;
     }
-    zk_copy_plain(pixels, src, width, height, x, y, ZkStore{});
+    zk_copy_plain<N>(pixels, src, width, height, x, y, ZkStore{});
+}
+
+// The 8-bit builds take their palette source as a type: the scalar lookup,
+// or the palette held in AVX-512 registers.
+template <int N, class From8 = ZkFrom8>
+ZK_INLINE void fast8(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
+                     int alpha) {
+    const From8 src{palette};
+    if (alpha == 32)
+        zk_copy_plain<N>(pixels, src, width, height, x, y, ZkStore{});
+    else
+        zk_copy_plain<N>(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+template <int N, class From8 = ZkFrom8>
+ZK_INLINE void rle8(const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs,
+                    const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha) {
+    const From8 src{palette};
+    if (alpha == 32)
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
+    else
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+template <int N>
+ZK_INLINE void rle16(const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width,
+                     int height, int x, int y, int alpha) {
+    const ZkFrom16 src{zk_transpcolor};
+    if (alpha == 32)
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
+    else
+        zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+}
+
+// level 0: 16-byte vectors; 1: AVX2; 2: AVX2 and, for 8-bit sources, the
+// AVX-512 palette lookup.
+#if ZK_HAVE_WIDE
+#define ZK_BUILD_8BIT_512(name, params, args) \
+    __attribute__((flatten)) ZK_TARGET_512 void name##_2 params { name<16, ZkFrom8x512> args; }
+#else
+#define ZK_BUILD_8BIT_512(name, params, args) \
+    void name##_2 params { name<8> args; }
+#endif
+#define ZK_BUILD(name, params, args) \
+    void name##_0 params { name<8> args; } \
+    ZK_TARGET_WIDE void name##_1 params { name<ZK_HAVE_WIDE ? 16 : 8> args; }
+#define ZK_CALL(name, args) (zk_blit_level >= 2 ? name##_2 args : zk_blit_level == 1 ? name##_1 args : name##_0 args)
+
+#define ZK_FAST16_PARAMS (const uint16_t* pixels, int width, int height, int x, int y, int alpha)
+#define ZK_FAST16_ARGS (pixels, width, height, x, y, alpha)
+#define ZK_FAST8_PARAMS \
+    (const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y, int alpha)
+#define ZK_FAST8_ARGS (pixels, palette, width, height, x, y, alpha)
+#define ZK_RLE8_PARAMS                                                                                            \
+    (const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs, const uint16_t* lineOffsets, int width, \
+     int height, int x, int y, int alpha)
+#define ZK_RLE8_ARGS (pixels, palette, runs, lineOffsets, width, height, x, y, alpha)
+#define ZK_RLE16_PARAMS \
+    (const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha)
+#define ZK_RLE16_ARGS (pixels, runs, lineOffsets, width, height, x, y, alpha)
+
+ZK_BUILD(fast16, ZK_FAST16_PARAMS, ZK_FAST16_ARGS)
+void fast16_2 ZK_FAST16_PARAMS { fast16_1 ZK_FAST16_ARGS; }
+ZK_BUILD(fast8, ZK_FAST8_PARAMS, ZK_FAST8_ARGS)
+ZK_BUILD_8BIT_512(fast8, ZK_FAST8_PARAMS, ZK_FAST8_ARGS)
+ZK_BUILD(rle8, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
+ZK_BUILD_8BIT_512(rle8, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
+ZK_BUILD(rle16, ZK_RLE16_PARAMS, ZK_RLE16_ARGS)
+void rle16_2 ZK_RLE16_PARAMS { rle16_1 ZK_RLE16_ARGS; }
+
+}  // namespace
+
+void ZK_Copy16bitFastCopy(const uint16_t* pixels, int width, int height, int x, int y, int alpha) {
+    if (alpha <= 0) return;
+    ZK_CALL(fast16, ZK_FAST16_ARGS);
 }
 
 void ZK_Copy8bitFastCopy(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
                          int alpha) {
     if (alpha <= 0) return;
-    const ZkFrom8 src{palette};
-    if (alpha == 32)
-        zk_copy_plain(pixels, src, width, height, x, y, ZkStore{});
-    else
-        zk_copy_plain(pixels, src, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    ZK_CALL(fast8, ZK_FAST8_ARGS);
 }
 
 // No shortcut for alpha 0 or below: the blend runs and leaves the buffer as it
 // was (or, below 0, does what the blend does with that weight).
 void ZK_Copy8bitRLE(const uint8_t* pixels, const uint16_t* palette, const uint8_t* runs,
                     const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha) {
-    const ZkFrom8 src{palette};
-    if (alpha == 32)
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
-    else
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    ZK_CALL(rle8, ZK_RLE8_ARGS);
 }
 
 void ZK_Copy16bitRLE(const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width,
                      int height, int x, int y, int alpha) {
-    const ZkFrom16 src{zk_transpcolor};
-    if (alpha == 32)
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkStore{});
-    else
-        zk_copy_runs(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
+    ZK_CALL(rle16, ZK_RLE16_ARGS);
 }
 
 void ZK_Copy16bitToScreen(const uint16_t* pixels, int width, int height, int x, int y, int alpha, int8_t flipX,

@@ -15,8 +15,9 @@
 
 namespace {
 
-// A box this large (in pixels) no longer fits the 16-bit clip record once it
-// is placed on the screen; such a blit draws nothing.
+// A box reaching this far from the screen origin (in pixels, at zooms over
+// a thousand times) would overflow the 16-bit fields of the clip record;
+// such a blit draws nothing.
 constexpr int64_t kLargestBoxReach = 30000;
 
 }  // namespace

@@ -342,8 +342,7 @@ void ZK_BgLoadGif(uint8_t layer, const uint8_t* gif, size_t size) {
     ZK_BgLoad8bitBitmap(layer, sw, sh, 1);
     BgLayer& bg = zk_bg[layer];
     if (bg.used != 1) return;  // out of memory: the layer stays free
-    std::memset(bg.palette, 0, 256 * sizeof(uint16_t));
-    std::memset(bg.pixels, 0, size_t(sw) * size_t(sh));
+    // The layer's pixels and palette start zeroed (ZK_BgLoad8bitBitmap).
     if (DecodeGif(gif, size, bg.pixels, bg.palette, 0, sw, sh) < 0) {
         ZK_BgDelete(layer);
         return;

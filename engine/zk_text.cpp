@@ -186,8 +186,7 @@ void ZK_DoLetterPos(int16_t left, int16_t top, int16_t right, int16_t bottom, co
             // Line break.
             if (y + 2 * h > bottom) {
                 x = e;
-                ZK_LetterPos.count = n;
-                goto end;
+                break;
             }
             ZK_LetterPos.count = n;
             ZK_DoAlign(uint16_t(lineStart), e, right, flag);
@@ -206,7 +205,6 @@ void ZK_DoLetterPos(int16_t left, int16_t top, int16_t right, int16_t bottom, co
     if (i > 0 && t[i - 1] == 32) x = i16(x - width[32]);
     ZK_LetterPos.count = n;
     ZK_DoAlign(uint16_t(lineStart), x, right, y + 2 * h > bottom ? 1 : 0);
-end:
     places[n].x = x;
     places[n].y = y;
 }

@@ -114,7 +114,11 @@ bool open(const char* title, char* error, int errorSize) {
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")) &&
         !SDL_getenv("SDL_VIDEODRIVER")) {
-        std::snprintf(error, size_t(errorSize), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
+        const char* x11 = SDL_getenv("DISPLAY");
+        if (x11 && *x11)
+            std::snprintf(error, size_t(errorSize), "no display found (cannot reach the display \"%s\")", x11);
+        else
+            std::snprintf(error, size_t(errorSize), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
         SDL_Quit();
         return false;
     }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  libgif-dev libsdl2-dev libsdl2-gfx-dev libpixman-1-dev
+  libgif-dev libsdl2-dev libsdl2-gfx-dev libpixman-1-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool xauth

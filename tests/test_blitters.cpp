@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ZKlib.h"
 #include "zk_blend.h"
+#include "zk_blit.h"
 
 namespace {
 
@@ -185,6 +187,7 @@ protected:
         sprite_->clipBottom = uint8_t(b);
         zk_cursprite = kSlot;
     }
+    void compare_with_reference(unsigned seed);
     static constexpr int kSlot = 77;
     Sprite* sprite_ = nullptr;
 };
@@ -314,12 +317,23 @@ TEST_F(Blitters, ClipLimitsOfTheWorkedCases) {
 
 // ---------------------------------------------------------------- random comparison
 TEST_F(Blitters, EveryRoutineMatchesTheReferenceLoopPixelForPixel) {
-    std::mt19937 rng(12345);
+    // Every build of the vector loops that the processor runs.
+    const int top = zk_blit_level;
+    for (int level = 0; level <= top; ++level) {
+        zk_blit_level = level;
+        SCOPED_TRACE("build level " + std::to_string(level));
+        compare_with_reference(12345u + 1000u * unsigned(level));
+    }
+    zk_blit_level = top;
+}
+
+void Blitters::compare_with_reference(unsigned seed) {
+    std::mt19937 rng(seed);
     static uint16_t ref[240 * 320];
     for (auto& p : zk_buffer) p = uint16_t(rng());
     auto sprite_clip = [&](int l, int t, int r, int b) { use_sprite_clip(l, t, r, b); };
     int mismatches = 0;
-    for (int iter = 0; iter < 4000 && mismatches < 5; ++iter) {
+    for (int iter = 0; iter < 1200 && mismatches < 5; ++iter) {
         int w, h;
         switch (rng() % 6) {
             case 0: w = 240, h = 1 + int(rng() % (rng() % 16 == 0 ? 330 : 24)); break;  // the block copy's case

@@ -16,6 +16,7 @@ namespace {
 class Composition : public ::testing::Test {
 protected:
     void SetUp() override {
+        ZK_ResetBg();
         ZK_InitSprites();
         zk_minsprite = 4096;
         zk_maxsprite = -1;
@@ -287,4 +288,128 @@ TEST_F(Composition, WholeFadesShowEveryLevelAndStopAtTheLastReached) {
         EXPECT_EQ(presented, c.levels) << (c.in ? "in " : "out ") << c.step;
         EXPECT_EQ(last, c.last) << (c.in ? "in " : "out ") << c.step;
     }
+}
+
+// ---------------------------------------------------------------- drawing order, end to end
+namespace {
+
+// One-colour opaque 16-bit pictures, shown as sprites and layers.
+struct Picture {
+    std::vector<uint16_t> pixels;
+    SpriteImage image{};
+    Picture(uint16_t colour, int w, int h) : pixels(size_t(w * h), colour) {
+        image.pixels = pixels.data();
+        image.depth = 2;
+        image.opaque = 1;
+        image.width = w;
+        image.height = h;
+    }
+};
+
+void show_layer(uint8_t j, Picture& p, int x, int y, uint16_t priority) {
+    const BgInfo info{0, 2, p.image.width, p.image.height, 1, 0};
+    ZK_BgLoadEx(j, &info, p.pixels.data(), nullptr, nullptr);
+    zk_bg[j].x = x;
+    zk_bg[j].y = y;
+    zk_bg[j].priority = priority;
+}
+
+uint16_t px(int x, int y) { return zk_buffer[y * 240 + x]; }
+
+}  // namespace
+
+TEST_F(Composition, DrawsFromTheBackPriorityToTheFrontLayersBeforeSprites) {
+    Picture red(0xF800, 20, 20), green(0x07E0, 20, 20), blue(0x001F, 20, 20), white(0xFFFF, 20, 20);
+    Picture grey(0x8410, 240, 320);
+
+    // Two sprites of equal priority: the lower number ends on top.
+    ZK_CreateSprite(8, &red.image, 20, 20, 50, 50);
+    ZK_CreateSprite(3, &green.image, 20, 20, 55, 50);
+    zk_sprites[8]->priority = zk_sprites[3]->priority = 7;
+    // A sprite in front by priority although its number is higher.
+    ZK_CreateSprite(20, &blue.image, 20, 20, 50, 100);
+    ZK_CreateSprite(2, &white.image, 20, 20, 55, 100);
+    zk_sprites[20]->priority = 1;
+    zk_sprites[2]->priority = 2;
+    // A layer and a sprite of equal priority: the sprite over the layer; a
+    // layer of a lower priority number over a sprite.
+    show_layer(4, red, 100, 50, 9);
+    ZK_CreateSprite(30, &green.image, 20, 20, 115, 60);
+    zk_sprites[30]->priority = 9;
+    show_layer(5, blue, 100, 100, 0);
+    ZK_CreateSprite(31, &white.image, 20, 20, 115, 110);
+    zk_sprites[31]->priority = 1;
+    // Two layers of equal priority: the lower-numbered layer on top.
+    show_layer(12, white, 150, 50, 20);
+    show_layer(11, red, 160, 50, 20);
+    // Skipped sprites draw nothing.
+    ZK_CreateSprite(40, &white.image, 20, 20, 200, 200);
+    zk_sprites[40]->alpha = 0;
+    ZK_CreateSprite(41, &white.image, 20, 20, 200, 230);
+    zk_sprites[41]->zoom = 0;
+    ZK_CreateSprite(42, &white.image, 20, 20, 200, 260);
+    zk_sprites[42]->visible = 0;
+    // The full-screen layer at the very back.
+    show_layer(0, grey, 0, 0, 1023);
+
+    zk_bgcolor = 0x1234;
+    zk_whenrefresh();
+    EXPECT_EQ(px(52, 50), 0x07E0);   // sprite 3 over sprite 8
+    EXPECT_EQ(px(41, 50), 0xF800);   // sprite 8 where 3 does not reach
+    EXPECT_EQ(px(52, 100), 0x001F);  // priority 1 over priority 2
+    EXPECT_EQ(px(112, 55), 0x07E0);  // sprite over the layer of its priority
+    EXPECT_EQ(px(112, 105), 0x001F); // layer of priority 0 over a sprite of priority 1
+    EXPECT_EQ(px(165, 55), 0xF800);  // layer 11 over layer 12
+    EXPECT_EQ(px(152, 55), 0xFFFF);
+    EXPECT_EQ(px(200, 200), 0x8410); // alpha 0, zoom 0, hidden: only the back layer
+    EXPECT_EQ(px(200, 230), 0x8410);
+    EXPECT_EQ(px(200, 260), 0x8410);
+    EXPECT_EQ(px(0, 0), 0x8410);     // nothing cleared under an opaque full-screen layer
+    zk_bgcolor = 0;
+}
+
+TEST_F(Composition, FadeFadesWhatIsBehindItsPriorityOnly) {
+    Picture white(0xFFFF, 10, 10);
+    Picture grey(0xFFFF, 240, 320);
+    ZK_CreateSprite(1, &white.image, 10, 10, 20, 20);  // priority 3: in front of the fade
+    zk_sprites[1]->priority = 3;
+    ZK_CreateSprite(2, &white.image, 10, 10, 60, 20);  // priority 5: faded
+    zk_sprites[2]->priority = 5;
+    ZK_CreateSprite(3, &white.image, 10, 10, 100, 20);  // priority 7: faded
+    zk_sprites[3]->priority = 7;
+    show_layer(0, grey, 0, 0, 600);
+    zk_fade.level = 16;
+    struct Case {
+        uint16_t priority;
+        uint16_t s1, s2, s3, back;
+    } cases[] = {
+        {5, 0xFFFF, 0x7BEF, 0x7BEF, 0x7BEF},
+        {0, 0x7BEF, 0x7BEF, 0x7BEF, 0x7BEF},
+        {4, 0xFFFF, 0x7BEF, 0x7BEF, 0x7BEF},     // between drawn priorities
+        {1000, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},  // behind everything: the layer covers it
+        {600, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF},  // right after the layer of its priority
+        {599, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF},
+        {6, 0xFFFF, 0xFFFF, 0x7BEF, 0x7BEF},
+    };
+    for (const Case& c : cases) {
+        zk_fade.priority = c.priority;
+        zk_whenrefresh();
+        EXPECT_EQ(px(20, 20), c.s1) << c.priority;
+        EXPECT_EQ(px(60, 20), c.s2) << c.priority;
+        EXPECT_EQ(px(100, 20), c.s3) << c.priority;
+        EXPECT_EQ(px(200, 200), c.back) << c.priority;
+    }
+}
+
+TEST_F(Composition, HookChangingTheFadeDuringTheWalkIsSeenAtLaterPriorities) {
+    // The layer hook runs during the walk; a fade it starts at a priority
+    // still to come is applied there.
+    Picture white(0xFFFF, 240, 320);
+    show_layer(0, white, 0, 0, 900);
+    zk_fade.priority = 100;
+    zk_fade.level = 32;
+    zk_test_dovect = [](uint8_t) { zk_fade.level = 0; };
+    zk_whenrefresh();
+    zk_test_dovect = nullptr;
+    EXPECT_EQ(px(10, 10), 0x0000);
 }

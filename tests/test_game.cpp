@@ -731,6 +731,9 @@ TEST(QuibGame, WholeScriptedGameToGameOverAndRestart) {
         if (!restart && score < lastScore) ++inconsistent;
         lastScore = score;
         if (!ended && endsGame(p.at(f))) ended = f;
+        // Pictures of the board for people to look at.
+        if (f == 7600) zk_test_save_ppm("quib_board", zk_headless_screen());
+        if (ended && f == ended + 64) zk_test_save_ppm("quib_gameover", zk_headless_screen());
         if (ended && !restart && f == ended + 70) {
             restart = f;
             aim->aims = {128, 100};

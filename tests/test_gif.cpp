@@ -316,6 +316,31 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
         im = ZK_GifToSprite(gif.data(), gif.size());
         EXPECT_EQ((zk_nfps - before2) & 63, 6);
         EXPECT_EQ(static_cast<uint8_t*>(im->pixels)[0], 3);
+
+        // Code run by the frame loop steers the wait: a vector layer's hook
+        // pauses at the first refresh and resumes at the third, so a wait of
+        // 3 ticks takes 5 refreshes; stopping at the second ends the decode
+        // before its image.
+        ZK_LoadVectoBg(0);
+        int calls = 0;
+        uint8_t resumeWith = 1;
+        zk_test_dovect = [&](uint8_t) {
+            ++calls;
+            if (calls == 1) ZK_GifInfo.state = 2;
+            if (calls == 3) ZK_GifInfo.state = resumeWith;
+        };
+        ZK_GifInfo.firstFrame = 0;
+        for (uint8_t resume : {uint8_t(1), uint8_t(0)}) {
+            SCOPED_TRACE(int(resume));
+            calls = 0;
+            resumeWith = resume;
+            const auto paced = zk_make_gif(2, 2, rainbow(4), {frame(5, 3)});
+            const uint8_t from = zk_nfps;
+            im = ZK_GifToSprite(paced.data(), paced.size());
+            EXPECT_EQ((zk_nfps - from) & 63, resume ? 5 : 3);
+            EXPECT_EQ(static_cast<uint8_t*>(im->pixels)[0], resume ? 3 : 0);
+        }
+        zk_test_dovect = nullptr;
         return 0;
     });
     EXPECT_EQ(rc, 0);

@@ -170,6 +170,17 @@ TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
     zk_curwindow = 0;
     ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 77, 0);
     EXPECT_EQ(drawnArea(0).count, 0);
+    // A box too large for the 16-bit clip record, or placed too far out,
+    // draws nothing rather than wrapping its limits.
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 3, 1 << 21);
+    EXPECT_EQ(drawnArea(0).count, 0);
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, -40000, 100, 32, 3, 1024);
+    EXPECT_EQ(drawnArea(0).count, 0);
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 3, -2048);
+    EXPECT_EQ(drawnArea(0).count, 0) << "a negative zoom has no box";
     ZK_InitSprites();
 }
 

@@ -12,15 +12,16 @@ command -v xdotool >/dev/null || fail "xdotool is not installed"
 # Sanitizer builds: the X and SDL libraries keep allocations until exit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
-display=""
-for n in $(seq 90 120); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-  display=":$n"; break
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display number itself and writes it to fd 3.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null; [ -n "${game:-}" ] && kill -9 $game 2>/dev/null' EXIT
+# Wait for the server to end, so that its removal of its socket cannot race
+# with a server started right after.
+trap '[ -n "${game:-}" ] && kill -9 $game 2>/dev/null; kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -f "$fifo"' EXIT
+read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
+display=":$number"
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 DISPLAY=$display "$quib" &

@@ -226,10 +226,10 @@ uint8_t sphereShade(double px, double py, int base, int x, int y, bool dither) {
     double nz = std::sqrt(std::max(0.0, 1.0 - u2));
     const double lx = -0.45, ly = -0.55, lz = 0.70;
     double diff = std::max(0.0, px * lx + py * ly + nz * lz);
-    // Specular: the half vector between the light and the viewer.
+    // The highlight: the half vector between the light and the viewer.
     double hx = lx, hy = ly, hz = lz + 1.0, hl = std::sqrt(hx * hx + hy * hy + hz * hz);
-    double spec = std::pow(std::max(0.0, (px * hx + py * hy + nz * hz) / hl), 40.0);
-    if (spec > 0.55) return kWhite;
+    double specular = std::pow(std::max(0.0, (px * hx + py * hy + nz * hz) / hl), 40.0);
+    if (specular > 0.55) return kWhite;
     double t = 0.12 + 0.95 * diff;
     return uint8_t(base + rampStep(t, 4, x, y, dither));
 }
@@ -237,7 +237,7 @@ uint8_t sphereShade(double px, double py, int base, int x, int y, bool dither) {
 void paintBallFrame(Picture& p, int size, int frame, int count) {
     const double R = size / 2.0;
     const bool small = size <= 16;
-    const bool dither = size >= 128;
+    const bool dither = false;  // clean bands: a dithered picture turns to grain when zoomed
     const double rim = std::max(1.0, size * 0.035);
     const int oy = frame * size;
     for (int y = 0; y < size; ++y)
@@ -246,7 +246,10 @@ void paintBallFrame(Picture& p, int size, int frame, int count) {
             double d = std::sqrt(dx * dx + dy * dy);
             uint8_t c = 0;
             if (count > 0) {
-                if (d <= R) c = d > R - rim ? kOutline : sphereShade(dx / R, dy / R, hueBase(count), x, y, dither);
+                // Half a pixel inside the frame, so the outline has no
+                // one-pixel nubs at the top, bottom and sides.
+                const double Rd = R - 0.5;
+                if (d <= Rd) c = d > Rd - rim ? kOutline : sphereShade(dx / Rd, dy / Rd, hueBase(count), x, y, dither);
             } else {
                 // Popped: an eight-pointed burst, white at the heart through
                 // pale gold to red at its tips.
@@ -485,9 +488,6 @@ Picture paintBackground() {
                 double t = (y - 20) / 251.0;
                 c = t < 0.6 ? mix(RGB{22, 52, 124}, RGB{46, 40, 128}, t / 0.6)
                             : mix(RGB{46, 40, 128}, RGB{70, 30, 112}, (t - 0.6) / 0.4);
-                double gx = (x - 120) / 150.0, gy = (y - 20) / 200.0;
-                double glow = std::max(0.0, 1.0 - (gx * gx + gy * gy));
-                c = mix(c, RGB{70, 120, 200}, glow * 0.35);
                 int u = (x + y) % 24, v = (x - y + 480) % 24;
                 if (u == 0 || v == 0) c = mix(c, RGB{140, 170, 255}, 0.16);
             } else if (y < 275) {
@@ -526,7 +526,11 @@ Picture paintBackground() {
     Picture p(W, H, pal);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
+            // Ordered dither of +-3 levels hides the steps of the gradients.
             RGB c = rgb[size_t(y) * W + x];
+            const int off = int(std::lround((bayer(x, y) - 0.5) * 6));
+            auto nudge = [off](uint8_t v) { return uint8_t(std::clamp(int(v) + off, 0, 255)); };
+            c = RGB{nudge(c.r), nudge(c.g), nudge(c.b)};
             int best = 0, bestD = 1 << 30;
             for (int i = 0; i < 256; ++i) {
                 int dr = c.r - pal[size_t(i)].r, dg = c.g - pal[size_t(i)].g, db = c.b - pal[size_t(i)].b;

@@ -1,0 +1,69 @@
+// Arbitrary bytes laid out by ZK_Text in arbitrary boxes, fonts 0-4, all
+// alignment values, gaps and spacings, then drawn through a text layer, so
+// the layout, the slot arrays and the letter blitters meet every place the
+// layout can produce.
+//
+// Input: 16 header bytes, then the text (it ends at the first 0 or at the
+// end of the input):
+//   0-7   left, top, right, bottom (16-bit little-endian each)
+//   8     font (mod 5)       9  align (any value)   10 line gap
+//   11    letter spacing     12 slot alpha          13 slot
+//   14-15 count: the letters to keep, as a signed 16-bit value scaled by 4
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "ZKlib.h"
+#include "zk_fuzz.h"
+
+namespace {
+
+int16_t le16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
+
+std::vector<uint8_t> input(int16_t l, int16_t t, int16_t r, int16_t b, uint8_t font, uint8_t align, uint8_t gap,
+                           uint8_t spacing, int16_t count, const std::string& text) {
+    std::vector<uint8_t> v;
+    for (int16_t x : {l, t, r, b}) {
+        v.push_back(uint8_t(uint16_t(x) & 255));
+        v.push_back(uint8_t(uint16_t(x) >> 8));
+    }
+    v.insert(v.end(), {font, align, gap, spacing, 32, 0, uint8_t(uint16_t(count) & 255), uint8_t(uint16_t(count) >> 8)});
+    v.insert(v.end(), text.begin(), text.end());
+    return v;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 16) return 0;
+    std::string text(reinterpret_cast<const char*>(data + 16), size - 16);
+    text = text.c_str();  // up to the first 0
+
+    zk_window[0] = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    ZK_LoadTextBg(3);
+    zk_textinfo.lineGap = data[10];
+    zk_textinfo.letterSpacing = data[11];
+    zk_textinfo.align = data[9];
+    zk_textinfo.alpha = uint8_t(data[12] % 33);
+    const int32_t count = int32_t(le16(data + 14)) * 4;
+    const int16_t n = ZK_Text(data[13], le16(data), le16(data + 2), le16(data + 4), le16(data + 6), text.c_str(),
+                              0xFFFF, uint8_t(data[8] % 5), count);
+    // A second, shorter text into the same slot reuses its array.
+    if (n > 4) ZK_Text(data[13], le16(data), le16(data + 2), le16(data + 4), le16(data + 6), text.c_str(), 0x07E0,
+                       uint8_t((data[8] + 1) % 5), n / 2);
+    ZK_ShowBg(3);
+    ZK_BgDelete(3);
+    return 0;
+}
+
+std::vector<std::vector<uint8_t>> zk_fuzz_seeds() {
+    return {
+        input(0, 0, 239, 319, 0, 0, 0, 1, 100, "Hello, world! The quick brown fox."),
+        input(10, 20, 100, 90, 2, 3, 2, 1, 200, "justified text with a few words\nand a newline\n\nend"),
+        input(5, 5, 40, 300, 4, 1, 0, 1, 500, "averyveryverylongwordthatdoesnotfit and more"),
+        input(-50, -20, 300, 400, 3, 2, 255, 255, 1000, "\xe0\xe9\xe7 \xc7\xf6 centred\x01\x7f\xff"),
+        input(0, 0, 5, 319, 1, 0, 0, 0, -3, "narrow"),
+        input(0, -32000, 239, 32767, 0, 3, 0, 1, 16000, std::string(3000, 'a') + " b"),
+    };
+}

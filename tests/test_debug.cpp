@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zk_test_support.h"
+
+namespace {
+
+constexpr uint32_t kMirrorX = 1u << 25, kMirrorY = 1u << 26;
+
+// The character a cell shows ('?' when no glyph has that entry), '_' for an
+// empty cell.
+char shown(uint32_t cell) {
+    if ((cell & 0xFFFFFF) == 0) return '_';
+    const uint32_t entry = cell & ~(15u << 27);
+    for (int c = 0; c < 256; ++c)
+        if (zk_debug_Map[c] == entry) return char(c);
+    return '?';
+}
+
+std::string row(int r, int from = 0, int n = 40) {
+    std::string s;
+    for (int c = from; c < from + n; ++c) s += shown(zk_debugmap[r * debug_width + c]);
+    return s;
+}
+
+int colourOf(int r, int c) { return int((zk_debugmap[r * debug_width + c] >> 27) & 15); }
+
+struct DebugTest : ::testing::Test {
+    void SetUp() override {
+        ZK_InitDebug(15);
+        ASSERT_EQ(debug_width, 40);
+        ASSERT_EQ(debug_height, 53);
+    }
+    void TearDown() override {
+        ZK_BgDelete(15);
+        zk_debug_bg = -1;
+    }
+};
+
+}  // namespace
+
+TEST(DebugFontData, TableTilesAndMirrors) {
+    EXPECT_EQ(zk_debug.Map, zk_debug_Map);
+    EXPECT_EQ(zk_debug.MapCount, 288);
+    EXPECT_EQ(zk_debug.Tiles, zk_debug_Tiles);
+    EXPECT_EQ(zk_debug.TilesSize, 3219);
+    EXPECT_EQ(zk_debug.Pal, zk_debug_Pal);
+    EXPECT_EQ(zk_debug.Info, &zk_debug_Info);
+    EXPECT_EQ(zk_debug_Pal[0], 0xF81F);
+    EXPECT_EQ(zk_debug_Pal[1], 0xFFFF);
+    const BgInfo& i = zk_debug_Info;
+    EXPECT_EQ(std::vector<int>({i.kind, i.depth, i.width, i.height, i.tileWidth, i.tileHeight}),
+              std::vector<int>({1, 1, 192, 54, 6, 6}));
+
+    // Coverage: 33-126 but 95, and 224, 231-234; every other entry is 0.
+    for (int c = 0; c < 288; ++c) {
+        const bool glyph = (c >= 33 && c <= 126 && c != 95) || c == 224 || (c >= 231 && c <= 234);
+        EXPECT_EQ(zk_debug_Map[c] != 0, glyph) << "code " << c;
+        if (glyph) {
+            EXPECT_EQ(zk_debug_Map[c] & ~(0xFFFu | kMirrorX | kMirrorY), 0u) << "code " << c;
+        }
+    }
+    auto tile = [](char c) { return zk_debug_Map[uint8_t(c)] & 0xFFF; };
+    auto mirror = [](char c) { return zk_debug_Map[uint8_t(c)] & (kMirrorX | kMirrorY); };
+    const struct {
+        char glyph, from;
+        uint32_t mirror;
+    } reuse[] = {{'{', '(', 0},         {')', '(', kMirrorX}, {'}', '(', kMirrorX},           {'>', '<', kMirrorX},
+                 {'d', 'b', kMirrorX},  {'p', 'b', kMirrorY}, {'q', 'b', kMirrorX | kMirrorY}, {'u', 'n', kMirrorX | kMirrorY},
+                 {',', '\'', kMirrorY}, {'\\', '/', kMirrorX}, {']', '[', kMirrorX},          {'w', 'm', kMirrorY}};
+    for (const auto& r : reuse) {
+        EXPECT_EQ(tile(r.glyph), tile(r.from)) << r.glyph;
+        EXPECT_EQ(mirror(r.glyph), r.mirror) << r.glyph;
+        EXPECT_EQ(mirror(r.from), 0u) << r.from;
+    }
+    // Tiles in code order from 1, skipping the glyphs that reuse one; the
+    // accented letters on 82-86; 87 tiles, tile 0 blank.
+    uint32_t next = 1;
+    for (int c = 33; c <= 126; ++c) {
+        if (c == 95) continue;
+        bool reused = false;
+        for (const auto& r : reuse) reused |= r.glyph == c;
+        if (reused) continue;
+        EXPECT_EQ(zk_debug_Map[c], next) << "code " << c;
+        ++next;
+    }
+    EXPECT_EQ(next, 82u);
+    const int accented[5] = {224, 231, 232, 233, 234};
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(zk_debug_Map[accented[k]], uint32_t(82 + k));
+    for (int t = 0; t < 87; ++t) {
+        const uint8_t* d = zk_debug_Tiles + t * 37;
+        EXPECT_EQ(d[0], 0) << "tile " << t;  // no tile is solid
+        int ink = 0;
+        for (int p = 1; p <= 36; ++p) {
+            EXPECT_LE(d[p], 1);
+            ink += d[p];
+        }
+        EXPECT_EQ(ink == 0, t == 0) << "tile " << t;
+    }
+}
+
+TEST(DebugOverlay, PrintsNothingBeforeInitialisation) {
+    zk_debug_bg = -1;
+    std::memset(zk_debugmap, 0, sizeof zk_debugmap);
+    ZK_DebugText(0, 0, "%d  ", 25);
+    for (uint32_t c : zk_debugmap) ASSERT_EQ(c, 0u);
+}
+
+TEST_F(DebugTest, InitialisationMakesAScreenSizedTileLayer) {
+    const BgLayer& b = zk_bg[15];
+    EXPECT_EQ(zk_debug_bg, 15);
+    EXPECT_EQ(b.kind, 1);
+    EXPECT_EQ(b.map, zk_debugmap);
+    EXPECT_EQ(zk_debugtruemap, zk_debug_Map);
+    EXPECT_EQ(b.width, 240);
+    EXPECT_EQ(b.height, 320);
+    EXPECT_EQ(b.mapColumns, 40);
+    EXPECT_EQ(b.mapRows, 53);
+    EXPECT_EQ(b.priority, 15);
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_EQ(b.tilePalettes[k][1], zk_debug_colors[k]);
+        EXPECT_EQ(b.tilePalettes[k][0], 0);
+    }
+    EXPECT_EQ(zk_debug_colors[1], 0xF800);
+    EXPECT_EQ(zk_debug_colors[8], 0xA534);
+    // Initialising again empties what was printed.
+    ZK_DebugText(3, 3, "abc");
+    ZK_InitDebug(15);
+    for (uint32_t c : zk_debugmap) ASSERT_EQ(c, 0u);
+}
+
+TEST_F(DebugTest, FormatLanguage) {
+    ZK_DebugText(0, 0, "%d  ", 25);
+    EXPECT_EQ(row(0, 0, 5), "25___");
+    EXPECT_EQ(colourOf(0, 0), 0);
+    ZK_DebugText(0, 0, "99");
+    ZK_DebugText(0, 0, "%d  ", 7);  // the spaces erase the old digit
+    EXPECT_EQ(row(0, 0, 3), "7__");
+
+    const struct {
+        const char* format;
+        int kind;  // 0 int, 1 double, 2 string, 3 none
+        int32_t i;
+        double d;
+        const char* want;
+    } cases[] = {
+        {"%x", 0, 255, 0, "FF"},
+        {"%x", 0, 0, 0, "0"},
+        {"%x", 0, -1, 0, "FFFFFFFF"},
+        {"%d", 0, 0, 0, "0"},
+        {"%d", 0, -7, 0, "-7"},
+        {"%d", 0, INT_MIN, 0, "-2147483648"},
+        {"v=%d;", 0, 1234, 0, "v=1234;"},
+        {"%f2", 1, 0, 3.14159, "3.14"},
+        {"%f2", 1, 0, 1.999, "1.99"},
+        {"%f1", 1, 0, -2.5, "-2.5"},
+        {"%f3", 1, 0, -0.25, "-0.250"},
+        {"%f3", 1, 0, 3.25, "3.250"},
+        {"%f0", 1, 0, 7.5, "7."},
+        {"%f2", 1, 0, 1e20, "100000000000000000000.00"},
+        {"%05d", 0, -42, 0, "000-42"},
+        {"%03d", 0, 7, 0, "007"},
+        {"%02d", 0, 12345, 0, "12345"},
+        {"%*4d", 0, 5, 0, "***5"},
+        {"%s!", 2, 0, 0, "Hi!"},
+        {"100%", 3, 0, 0, "100%"},
+        {"%q%", 3, 0, 0, "%q%"},
+        {"%c", 3, 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::memset(zk_debugmap, 0, sizeof zk_debugmap);
+        switch (c.kind) {
+            case 0: ZK_DebugText(2, 5, c.format, c.i); break;
+            case 1: ZK_DebugText(2, 5, c.format, c.d); break;
+            case 2: ZK_DebugText(2, 5, c.format, "Hi"); break;
+            default: ZK_DebugText(2, 5, c.format); break;
+        }
+        const std::string want = c.want;
+        EXPECT_EQ(row(5, 2, int(want.size()) + 1), want + "_") << c.format;
+        EXPECT_EQ(row(5, 0, 2), "__") << c.format;
+    }
+}
+
+TEST_F(DebugTest, ColoursLastOneCall) {
+    ZK_DebugText(0, 1, "%c1A%c3B");
+    EXPECT_EQ(row(1, 0, 2), "AB");
+    EXPECT_EQ(colourOf(1, 0), 1);
+    EXPECT_EQ(colourOf(1, 1), 3);
+    EXPECT_EQ(zk_debug_color, 0);
+    ZK_DebugText(0, 2, "C");
+    EXPECT_EQ(colourOf(2, 0), 0);
+    ZK_DebugText(0, 3, "%c?D");  // '?' is 63: colour 15
+    EXPECT_EQ(colourOf(3, 0), 15);
+}
+
+TEST_F(DebugTest, RowsWrapNewlinesAndTheLastRow) {
+    ZK_DebugText(38, 4, "ABCD");
+    EXPECT_EQ(row(4, 38, 2), "AB");
+    EXPECT_EQ(row(5, 0, 3), "CD_");
+
+    // A newline after 45 characters from column 0 moves two rows down.
+    ZK_DebugText(0, 10, "%s\nZ", std::string(45, 'x').c_str());
+    EXPECT_EQ(row(12, 0, 2), "Z_");
+    EXPECT_EQ(row(11, 0, 6), "xxxxx_");
+    ZK_DebugText(0, 20, "a/nb\nc");
+    EXPECT_EQ(row(20, 0, 2), "a_");
+    EXPECT_EQ(row(21, 0, 2), "b_");
+    EXPECT_EQ(row(22, 0, 2), "c_");
+
+    // Rows at or past the last write nothing, even far past it.
+    uint32_t before[4096];
+    std::memcpy(before, zk_debugmap, sizeof before);
+    ZK_DebugText(0, 53, "nothing");
+    ZK_DebugText(39, 52, "Xyz");
+    ZK_DebugText(65535, 65535, "%s", std::string(300, 'q').c_str());
+    before[52 * 40 + 39] = zk_debugmap[52 * 40 + 39];
+    EXPECT_EQ(shown(before[52 * 40 + 39]), 'X');
+    EXPECT_EQ(std::memcmp(before, zk_debugmap, sizeof before), 0);
+}
+
+TEST_F(DebugTest, TheLayerDrawsPrintedCellsInTheirColours) {
+    zk_window[0] = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    ZK_DebugText(1, 2, "(%c2)");
+    for (uint16_t& p : zk_buffer) p = 0x0841;
+    ZK_ShowBg(15);
+    const uint8_t* tile = zk_debug_Tiles + (zk_debug_Map[uint8_t('(')] & 0xFFF) * 37 + 1;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool ink = tile[y * 6 + x];
+            // '(' in white at cell (1, 2); ')' is its tile mirrored, in green.
+            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 6 + x], ink ? 0xFFFF : 0x0841);
+            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 12 + 5 - x], ink ? 0x07E0 : 0x0841);
+        }
+    int drawn = 0;
+    for (uint16_t p : zk_buffer) drawn += p != 0x0841;
+    int ink = 0;
+    for (int k = 0; k < 36; ++k) ink += tile[k];
+    EXPECT_EQ(drawn, 2 * ink);
+}
+
+TEST(DebugOverlay, TheFrameLoopPrintsTheFrameRate) {
+    EXPECT_EQ(zk_test_run([] {
+                  ZK_Init();
+                  ZK_InitDebug(14);
+                  for (int i = 0; i < 40; ++i) ZK_Refresh();
+                  std::string digits = row(0, 0, 2);
+                  EXPECT_NE(digits[0], '_');
+                  EXPECT_TRUE(digits[0] >= '0' && digits[0] <= '9') << digits;
+                  EXPECT_EQ(std::to_string(zk_FPS), row(0, 0, int(std::to_string(zk_FPS).size())));
+                  return 0;
+              }),
+              0);
+    zk_debug_bg = -1;
+}
