@@ -9,7 +9,8 @@
 //   2  the clipped ticker text (text scene)
 //   3  the animated vector shapes (layers scene)
 //   8, 9, 12  the painting layer, the animated GIF and the tile map (layers scene)
-//   13 panels: a vector layer of frames and boxes behind each scene's parts
+//   13 panels: a vector layer of frames and boxes behind each scene's parts,
+//      moved back to priority 1000
 //   15 the backdrop picture, moved to the back priority 1023
 // Sprites 10..99 belong to scenes; 1024 is quit and 1025 is next.
 #include "tour.h"
