@@ -562,7 +562,10 @@ bool checkKey(const std::string& name, const Picture& p, bool keyed) {
 
 }  // namespace
 
+int zk_assets_tour(const char* folder);  // the engine tour's pictures, tools/zk_assets_tour.cpp
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--tour") return zk_assets_tour(argv[2]);
     if (argc != 2) {
         std::fprintf(stderr, "usage: zk_assets <output folder>\n");
         return 2;
