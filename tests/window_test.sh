@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The real program in a real window: under Xvfb, start quib, find its window
-# by its title, click inside it, end it with SIGTERM (which SDL turns into the
-# desktop's close event) and expect exit code 0 within 2 seconds. Then start
-# it with no display at all and expect exit code 1 with a reason.
+# A real program (quib or zk_tour) in a real window: under Xvfb, start it,
+# find its window by its title, click inside it, end it with SIGTERM (which
+# SDL turns into the desktop's close event) and expect exit code 0 within 2
+# seconds. Then start it with no display at all and expect exit code 1 with a
+# reason.
 set -u
-quib=$1
-fail() { echo "window test: $*" >&2; exit 1; }
+program=$1
+name=$(basename "$program")
+fail() { echo "window test ($name): $*" >&2; exit 1; }
 command -v Xvfb >/dev/null || fail "Xvfb is not installed"
 command -v xdotool >/dev/null || fail "xdotool is not installed"
 
@@ -24,19 +26,19 @@ read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
 display=":$number"
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
-DISPLAY=$display "$quib" &
+DISPLAY=$display "$program" &
 game=$!
 window=""
 for _ in $(seq 100); do
   window=$(DISPLAY=$display xdotool search --name "^Coded using ZKlib$" 2>/dev/null | head -n1)
   [ -n "$window" ] && break
-  kill -0 $game 2>/dev/null || fail "quib ended before its window appeared"
+  kill -0 $game 2>/dev/null || fail "$name ended before its window appeared"
   sleep 0.1
 done
 [ -n "$window" ] || fail "no window titled \"Coded using ZKlib\""
 DISPLAY=$display xdotool mousemove --window "$window" 60 80 click 1 || fail "cannot click the window"
 sleep 0.3
-kill -0 $game 2>/dev/null || fail "quib ended after a click"
+kill -0 $game 2>/dev/null || fail "$name ended after a click"
 
 kill -TERM $game
 rc=""
@@ -44,12 +46,12 @@ for _ in $(seq 20); do
   if ! kill -0 $game 2>/dev/null; then wait $game; rc=$?; break; fi
   sleep 0.1
 done
-[ -n "$rc" ] || fail "quib did not end within 2 seconds of SIGTERM"
-[ "$rc" -eq 0 ] || fail "quib ended with $rc after SIGTERM"
+[ -n "$rc" ] || fail "$name did not end within 2 seconds of SIGTERM"
+[ "$rc" -eq 0 ] || fail "$name ended with $rc after SIGTERM"
 game=""
 
-out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$quib" 2>&1)
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" 2>&1)
 rc=$?
-[ "$rc" -eq 1 ] || fail "quib without a display ended with $rc, not 1"
-echo "$out" | grep -q "no display" || fail "quib without a display said: $out"
+[ "$rc" -eq 1 ] || fail "$name without a display ended with $rc, not 1"
+echo "$out" | grep -q "no display" || fail "$name without a display said: $out"
 echo "window test: passed"
