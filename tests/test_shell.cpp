@@ -1,6 +1,5 @@
 // The shell, the message pump and frame pacing, and full-screen mode, run on
-// the headless device's virtual clock (1 ms per tick reading unless a test
-// sets another step).
+// the headless device's virtual clock (1 ms per tick reading unless set).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,12 +14,10 @@ namespace {
 uint32_t lastRead() { return zk_headless_clock() - 1; }
 
 std::vector<uint32_t> paintTimes;
-void recordPaint(const uint16_t*, void*) { paintTimes.push_back(lastRead()); }
-
 struct PaintRecorder {
     PaintRecorder() {
         paintTimes.clear();
-        zk_headless_on_present(recordPaint, nullptr);
+        zk_headless_on_present([](const uint16_t*, void*) { paintTimes.push_back(lastRead()); }, nullptr);
     }
     ~PaintRecorder() { zk_headless_on_present(nullptr, nullptr); }
 };
@@ -30,34 +27,38 @@ bool rectIs(HWND w, LONG l, LONG t, LONG r, LONG b) {
     return GetWindowRect(w, &rc) && rc.left == l && rc.top == t && rc.right == r && rc.bottom == b;
 }
 
-LRESULT CALLBACK shellWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
-
-HWND makeShellWindow(const wchar_t* cls, RECT r) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = shellWindowProc;
-    wc.lpszClassName = cls;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, cls, nullptr, 0, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                           nullptr, nullptr);
+void expectStylus(int x, int y, int held) {
+    EXPECT_EQ(stylusx, x);
+    EXPECT_EQ(stylusy, y);
+    EXPECT_EQ(stylusheld, held);
 }
 
 }  // namespace
 
-TEST(Shell, StartsUpShowsTheBlackBufferAndShutsDown) {
+TEST(Shell, StartUpWindowProcedureRowsAndShutDown) {
     PaintRecorder paints;
-    int rc = zk_test_run([] {
-        ZK_Init();
-        EXPECT_EQ(FindWindowW(L"zk", nullptr), zk_hwnd);
-        EXPECT_TRUE(rectIs(zk_hwnd, 0, 0, 240, 320));  // full screen taken during creation
-        EXPECT_NE(hbitmap, nullptr);
-        EXPECT_EQ(paintTimes.size(), 1u);  // UpdateWindow painted the still black buffer
-        EXPECT_NE(ZK_Path, nullptr);
-        if (ZK_Path) {
-            EXPECT_EQ(ZK_Path[std::strlen(ZK_Path) - 1], '/');
-        }
-        return 0;
-    });
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(zk_test_run([] {
+                  ZK_Init();
+                  EXPECT_EQ(FindWindowW(L"zk", nullptr), zk_hwnd);
+                  EXPECT_TRUE(rectIs(zk_hwnd, 0, 0, 240, 320));  // full screen taken during creation
+                  EXPECT_NE(hbitmap, nullptr);
+                  EXPECT_EQ(paintTimes.size(), 1u);  // UpdateWindow painted the still black buffer
+                  EXPECT_TRUE(ZK_Path && ZK_Path[std::strlen(ZK_Path) - 1] == '/');
+                  EXPECT_NE(MainProc(zk_hwnd, WM_ERASEBKGND, 0, 0), 0);
+                  EXPECT_EQ(MainProc(zk_hwnd, 0x1234, 0, 0), 0);  // to DefWindowProcW
+                  EXPECT_EQ(MainProc(zk_hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(-3, 400)), 0);
+                  expectStylus(-3, 400, 0);  // signed 16-bit halves of lParam; a move alone does not press
+                  MainProc(zk_hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(10, 20));
+                  expectStylus(10, 20, 1);
+                  MainProc(zk_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(99, 99));
+                  expectStylus(10, 20, 0);  // the release keeps the last position
+                  for (int i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i) zk_buffer[i] = uint16_t(i * 7);
+                  MainProc(zk_hwnd, WM_PAINT, 0, 0);
+                  EXPECT_EQ(paintTimes.size(), 2u);
+                  EXPECT_EQ(std::memcmp(zk_headless_screen(), zk_buffer, sizeof zk_buffer), 0);  // the whole buffer
+                  return 0;
+              }),
+              0);
     EXPECT_EQ(FindWindowW(L"zk", nullptr), nullptr);  // closed by the clean-up
     EXPECT_EQ(hbitmap, nullptr);                      // deleted on WM_DESTROY
     MSG m;
@@ -65,88 +66,52 @@ TEST(Shell, StartsUpShowsTheBlackBufferAndShutsDown) {
     EXPECT_EQ(m.message, unsigned(WM_QUIT));
 }
 
-TEST(Shell, WindowProcedureRows) {
-    zk_test_run([] {
-        EXPECT_NE(MainProc(zk_hwnd, WM_ERASEBKGND, 0, 0), 0);
-        EXPECT_EQ(MainProc(zk_hwnd, 0x1234, 0, 0), 0);  // to DefWindowProcW
-
-        EXPECT_EQ(MainProc(zk_hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(-3, 400)), 0);
-        EXPECT_EQ(stylusx, -3);  // signed 16-bit halves of lParam
-        EXPECT_EQ(stylusy, 400);
-        EXPECT_EQ(stylusheld, 0);  // a move alone does not press
-
-        MainProc(zk_hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(10, 20));
-        EXPECT_EQ(stylusheld, 1);
-        EXPECT_EQ(stylusx, 10);
-        EXPECT_EQ(stylusy, 20);
-        MainProc(zk_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(99, 99));
-        EXPECT_EQ(stylusheld, 0);
-        EXPECT_EQ(stylusx, 10);  // the release keeps the last position
-        EXPECT_EQ(stylusy, 20);
-
-        for (int i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i) zk_buffer[i] = uint16_t(i * 7);
-        int before = zk_headless_paints();
-        MainProc(zk_hwnd, WM_PAINT, 0, 0);
-        EXPECT_EQ(zk_headless_paints(), before + 1);
-        EXPECT_EQ(std::memcmp(zk_headless_screen(), zk_buffer, sizeof zk_buffer), 0);  // the whole buffer
-        return 0;
-    });
-}
-
-TEST(FramePacing, SlotsPaintsAndOverruns) {
-    PaintRecorder paints;
-    zk_test_run([] {
-        ZK_Init();
-        const uint32_t t0 = zk_headless_clock();
-        ZK_Refresh();
-        EXPECT_EQ(lastRead(), t0 + 32);  // the first slot is 32 ms whatever the rate
-        EXPECT_EQ(paintTimes.size(), 2u);
-        EXPECT_EQ(paintTimes.back(), t0 + 29);  // within the last 3 ms of the slot
-
-        ZK_Refresh();
-        EXPECT_EQ(lastRead(), t0 + 57);  // 25 ms later
-        EXPECT_EQ(paintTimes.back(), t0 + 54);
-
-        // The game's logic overran: the slot ends as soon as that is seen and
-        // the paint waits for the next call's pump.
-        zk_headless_set_clock(t0 + 200);
-        size_t before = paintTimes.size();
-        ZK_Refresh();
-        EXPECT_EQ(lastRead(), t0 + 200);
-        EXPECT_EQ(paintTimes.size(), before);
-        ZK_Refresh();
-        EXPECT_EQ(paintTimes.size(), before + 2);  // the late one first, then this frame's
-        EXPECT_EQ(paintTimes[before], t0 + 200);
-        EXPECT_EQ(lastRead(), t0 + 225);  // counted from when the overrun was seen
-
-        // A coarse clock: lateness is never made up.
-        zk_headless_set_step(10);
-        uint32_t t = zk_headless_clock();  // next is t0 + 250
-        ZK_Refresh();
-        uint32_t end = zk_headless_clock() - 10;
-        EXPECT_GE(end, t0 + 250);
-        EXPECT_LT(end, t0 + 260);
-        ZK_Refresh();
-        EXPECT_GE(zk_headless_clock() - 10, end + 25);
-        (void)t;
-        return 0;
-    });
-}
-
-TEST(FramePacing, QuitMessageEndsOnlyTheWait) {
-    zk_test_run([] {
-        ZK_Init();
-        const uint32_t t0 = zk_headless_clock();
-        ZK_Refresh();
-        PostQuitMessage(0);
-        uint32_t before = zk_headless_clock();
-        ZK_Refresh();
-        EXPECT_EQ(zk_headless_clock(), before);  // left at once, before any tick was read
-        ZK_Refresh();
-        EXPECT_EQ(lastRead(), t0 + 57);  // the slot that was cut short is still the one waited for
-        EXPECT_NE(FindWindowW(L"zk", nullptr), nullptr);  // the game goes on
-        return 0;
-    });
+// From clock 0 and from just below 2^32, where the tick counter wraps in the
+// first slot: the wait neither hangs nor skips.
+TEST(FramePacing, SlotsPaintsQuitAndOverrunsAlsoAcrossTheTickWrap) {
+    for (const uint32_t t0 : {0u, 0xFFFFFFFFu - 10u}) {
+        SCOPED_TRACE(t0);
+        PaintRecorder paints;
+        zk_test_run(
+            [t0] {
+                ZK_Init();
+                ZK_Refresh();
+                EXPECT_EQ(lastRead(), t0 + 32u);  // the first slot is 32 ms whatever the rate
+                EXPECT_EQ(paintTimes.size(), 2u);
+                EXPECT_EQ(paintTimes.back(), t0 + 29u);  // within the last 3 ms of the slot
+                // A quit message ends the wait at once, before any tick is
+                // read; the slot cut short is still the one waited for.
+                PostQuitMessage(0);
+                const uint32_t quitAt = zk_headless_clock();
+                ZK_Refresh();
+                EXPECT_EQ(zk_headless_clock(), quitAt);
+                EXPECT_NE(FindWindowW(L"zk", nullptr), nullptr);  // the game goes on
+                ZK_Refresh();
+                EXPECT_EQ(lastRead(), t0 + 57u);  // 25 ms later
+                EXPECT_EQ(paintTimes.back(), t0 + 54u);
+                // The game's logic overran: the slot ends as soon as that is
+                // seen and the paint waits for the next call's pump.
+                zk_headless_set_clock(t0 + 200u);
+                const size_t before = paintTimes.size();
+                ZK_Refresh();
+                EXPECT_EQ(lastRead(), t0 + 200u);
+                EXPECT_EQ(paintTimes.size(), before);
+                ZK_Refresh();
+                EXPECT_EQ(paintTimes.size(), before + 2);  // the late one first, then this frame's
+                EXPECT_EQ(paintTimes[before], t0 + 200u);
+                EXPECT_EQ(lastRead(), t0 + 225u);  // counted from when the overrun was seen
+                // A coarse clock: lateness is never made up (next is t0 + 250).
+                zk_headless_set_step(10);
+                ZK_Refresh();
+                const uint32_t end = zk_headless_clock() - 10u;
+                EXPECT_GE(end, t0 + 250u);
+                EXPECT_LT(end, t0 + 260u);
+                ZK_Refresh();
+                EXPECT_GE(zk_headless_clock() - 10u, end + 25u);
+                return 0;
+            },
+            [t0] { zk_headless_set_clock(t0); });
+    }
 }
 
 TEST(FramePacing, MeasuredRateAndUnpacedRates) {
@@ -163,12 +128,11 @@ TEST(FramePacing, MeasuredRateAndUnpacedRates) {
         for (int i = 0; i < 32; ++i) ZK_Refresh();
         EXPECT_EQ(zk_FPS, int32_t((254u + 63u * 324u) >> 9));  // 40 once the ring is full
         EXPECT_EQ(zk_nfps, 0);
-
-        for (uint32_t rate : {0u, 1001u, 65536u + 0u}) {
+        for (uint32_t rate : {0u, 1001u, 65536u}) {
             ZK_SetFrameRate(rate);
             EXPECT_EQ(zk_FPSms, 0);
             ZK_Refresh();  // ends the current paced slot
-            uint32_t t = zk_headless_clock();
+            const uint32_t t = zk_headless_clock();
             for (int i = 0; i < 10; ++i) ZK_Refresh();
             EXPECT_EQ(zk_headless_clock() - t, 10u) << "rate " << rate;  // one reading a frame
         }
@@ -181,42 +145,19 @@ TEST(FramePacing, MeasuredRateAndUnpacedRates) {
     });
 }
 
-TEST(FramePacing, TickCounterWrapNeitherHangsNorSkips) {
-    PaintRecorder paints;
-    const uint32_t t0 = 0xFFFFFFFFu - 10u;
-    zk_test_run(
-        [&] {
-            ZK_Init();
-            ZK_Refresh();
-            EXPECT_EQ(lastRead(), t0 + 32u);  // across the wrap
-            EXPECT_EQ(paintTimes.back(), t0 + 29u);
-            ZK_Refresh();
-            EXPECT_EQ(lastRead(), t0 + 57u);
-            return 0;
-        },
-        [&] { zk_headless_set_clock(t0); });
-}
-
 TEST(Stylus, PositionsOffTheScreenAreClampedAndReleased) {
     zk_test_run(
         [] {
             ZK_Init();
             ZK_Refresh();
-            EXPECT_EQ(stylusheld, 1);
-            EXPECT_EQ(stylusx, 100);
+            expectStylus(100, 100, 1);
             ZK_Refresh();  // dragged off the left edge
-            EXPECT_EQ(stylusx, 0);
-            EXPECT_EQ(stylusy, 100);
-            EXPECT_EQ(stylusheld, 0);
+            expectStylus(0, 100, 0);
             EXPECT_EQ(Stylus.held, 0);
             ZK_Refresh();  // pressed again, dragged off the bottom
-            EXPECT_EQ(stylusx, 50);
-            EXPECT_EQ(stylusy, 319);
-            EXPECT_EQ(stylusheld, 0);
+            expectStylus(50, 319, 0);
             ZK_Refresh();  // off the top and the right at once
-            EXPECT_EQ(stylusx, 239);
-            EXPECT_EQ(stylusy, 0);
-            EXPECT_EQ(stylusheld, 0);
+            expectStylus(239, 0, 0);
             return 0;
         },
         [] {
@@ -229,68 +170,62 @@ TEST(Stylus, PositionsOffTheScreenAreClampedAndReleased) {
 }
 
 TEST(FullScreen, TakesTheScreenAndGivesItBack) {
-    const RECT desktop{0, 26, 240, 294};
-    const RECT taskBar{0, 0, 240, 26};
-    const RECT panel{0, 214, 240, 294};
-    const RECT button{210, 294, 240, 320};
     for (bool withPanel : {true, false}) {
         SCOPED_TRACE(withPanel ? "with input panel" : "without input panel");
         HWND bar = nullptr, sip = nullptr, sipButton = nullptr;
+        auto workIs = [](LONG top, LONG bottom) {
+            RECT work{};
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+            EXPECT_EQ(work.top, top);
+            EXPECT_EQ(work.bottom, bottom);
+        };
         zk_test_run(
             [&] {
-                RECT work{};
-                SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-                EXPECT_EQ(work.top, 0);
-                EXPECT_EQ(work.bottom, 320);
+                workIs(0, 320);
                 EXPECT_TRUE(rectIs(bar, 0, 320, 240, 346));  // just below the screen
-                if (withPanel) {
-                    EXPECT_TRUE(rectIs(sip, 0, 240, 240, 320));  // lower edge on the bottom
-                }
+                EXPECT_TRUE(!withPanel || rectIs(sip, 0, 240, 240, 320));  // lower edge on the bottom
                 EXPECT_TRUE(rectIs(sipButton, 0, 320, 30, 346));
                 EXPECT_TRUE(rectIs(zk_hwnd, 0, 0, 240, 320));
                 return 0;
             },
             [&] {
-                SystemParametersInfoW(SPI_SETWORKAREA, 0, const_cast<RECT*>(&desktop), 0);
-                bar = makeShellWindow(L"HHTaskBar", taskBar);
-                if (withPanel) sip = makeShellWindow(L"SipWndClass", panel);
-                sipButton = makeShellWindow(L"MS_SIPBUTTON", button);
+                RECT desktop{0, 26, 240, 294};
+                SystemParametersInfoW(SPI_SETWORKAREA, 0, &desktop, 0);
+                auto make = [](const wchar_t* cls, RECT r) {
+                    WNDCLASSW wc{};
+                    wc.lpfnWndProc = DefWindowProcW;
+                    wc.lpszClassName = cls;
+                    RegisterClassW(&wc);
+                    return CreateWindowExW(0, cls, nullptr, 0, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                           nullptr, nullptr, nullptr, nullptr);
+                };
+                bar = make(L"HHTaskBar", {0, 0, 240, 26});
+                if (withPanel) sip = make(L"SipWndClass", {0, 214, 240, 294});
+                sipButton = make(L"MS_SIPBUTTON", {210, 294, 240, 320});
             });
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        EXPECT_EQ(work.top, 26);
-        EXPECT_EQ(work.bottom, 294);
+        workIs(26, 294);
         EXPECT_TRUE(rectIs(bar, 0, 0, 240, 26));
-        if (withPanel) {
-            EXPECT_TRUE(rectIs(sip, 0, 294 - 80 - 26, 240, 294 - 26));
-        }
+        EXPECT_TRUE(!withPanel || rectIs(sip, 0, 294 - 80 - 26, 240, 294 - 26));
         EXPECT_TRUE(rectIs(sipButton, 210, 294, 240, 320));
     }
 }
 
-namespace {
-bool failOpen(const char*, char* error, int size) {
-    std::snprintf(error, size_t(size), "no display found (test)");
-    return false;
-}
-void noop() {}
-void noPresent(const uint16_t*) {}
-uint32_t zero() { return 0; }
-ZkDevice brokenDevice{"broken", failOpen, noop, noPresent, noop, zero};
-}  // namespace
-
 TEST(Shell, NoWindowIsAFailureWithAReason) {
-    bool ran = false;
+    static ZkDevice broken{"broken",
+                           [](const char*, char* error, int size) {
+                               std::snprintf(error, size_t(size), "no display found (test)");
+                               return false;
+                           },
+                           [] {}, [](const uint16_t*) {}, [] {}, [] { return uint32_t(0); }};
     testing::internal::CaptureStderr();
-    zk_use_device(&brokenDevice);
+    zk_use_device(&broken);
     zk_platform_reset();
     static char module;
-    int rc = WinMain(reinterpret_cast<HINSTANCE>(&module), nullptr, nullptr, SW_SHOW);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(rc, 1);
-    EXPECT_FALSE(ran);
-    EXPECT_NE(err.find("no display found"), std::string::npos) << err;
+    const int rc = WinMain(reinterpret_cast<HINSTANCE>(&module), nullptr, nullptr, SW_SHOW);
+    const std::string err = testing::internal::GetCapturedStderr();
     zk_use_device(zk_headless_device());
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(err.find("no display found"), std::string::npos) << err;
 }
 
 TEST(ShellDeathTest, ClosingTheWindowFromOutsideEndsTheProgram) {
