@@ -30,6 +30,13 @@ std::vector<uint16_t> namedPicture(int width, int height) {
     return p;
 }
 
+// Draws the 16 x 16 named picture alone, opaque, centred on (x, y).
+void rotNamed(int x, int y, int angle, int zoom) {
+    static const std::vector<uint16_t> picture = namedPicture(16, 16);
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, x, y, 32, angle, zoom);
+}
+
 struct Source {
     int column, row;
 };
@@ -66,14 +73,9 @@ int64_t mappedV(int i, int j) {
 
 TEST(RotoZoom, WorkedCases) {
     wholeScreenWindows();
-    const std::vector<uint16_t> picture = namedPicture(16, 16);
-    struct Case {
-        int angle, zoom;
-        std::vector<int> setUp;  // boxLeft, boxTop, rotCos, rotSin, rotCosInv, rotSinInv
-        std::vector<int> area;   // minX, maxX, minY, maxY, count: a solid rectangle
-        Source (*source)(int x, int y);
-    };
-    const Case cases[] = {
+    // setUp: boxLeft, boxTop, rotCos, rotSin, rotCosInv, rotSinInv; area: minX,
+    // maxX, minY, maxY, count (a solid rectangle); source: where each pixel is from.
+    const struct { int angle, zoom; std::vector<int> setUp, area; Source (*source)(int x, int y); } cases[] = {
         // A quarter turn: one column short of 16, as the exit count rounds down.
         {128, 1024, {96, 96, 0, 65536, 0, 256}, {100, 114, 100, 115, 240},
          [](int x, int y) { return Source{115 - y, x - 100}; }},
@@ -84,10 +86,9 @@ TEST(RotoZoom, WorkedCases) {
         {0, 512, {102, 102, 131072, 0, 128, 0}, {104, 110, 104, 111, 56},
          [](int x, int y) { return Source{2 * (x - 104), 2 * (y - 104)}; }},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "angle " << c.angle << " zoom " << c.zoom);
-        fill(0);
-        ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, c.angle, c.zoom);
+        rotNamed(100, 100, c.angle, c.zoom);
         const CopyLimits& l = zk_limits;
         EXPECT_EQ((std::vector<int>{l.boxLeft, l.boxTop, l.rotCos, l.rotSin, l.rotCosInv, l.rotSinInv}), c.setUp);
         const Area a = drawnArea(0);
@@ -102,15 +103,13 @@ TEST(RotoZoom, WorkedCases) {
     }
     // Half a turn; only the angle modulo 512 counts.
     for (int angle : {256, 256 - 1024}) {
-        fill(0);
-        ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, angle, 1024);
+        rotNamed(100, 100, angle, 1024);
         EXPECT_TRUE(sourceOf(at(100, 100), 16).column == 15 && sourceOf(at(100, 100), 16).row == 15) << angle;
     }
 }
 
 TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
     wholeScreenWindows();
-    const std::vector<uint16_t> picture = namedPicture(16, 16);
     // A sprite whose own clip rectangle keeps only 2 x 2 pixels.
     static uint8_t pixels[256];
     static uint16_t palette[256];
@@ -121,8 +120,7 @@ TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
     zk_window[3] = {0, 0, 105, 107};
     zk_curwindow = 3;
     zk_cursprite = 4000;
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 128, 1024);
+    rotNamed(100, 100, 128, 1024);
     EXPECT_EQ(zk_cursprite, -1);
     EXPECT_EQ(drawnArea(0).box(), (std::vector<int>{100, 105, 100, 107, 6 * 8}));
     EXPECT_TRUE(sourceOf(at(105, 107), 16).column == 8 && sourceOf(at(105, 107), 16).row == 5);
@@ -131,13 +129,10 @@ TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
     // record or placed too far out (which draw nothing rather than wrapping
     // their limits), a negative zoom (no box): nothing.
     zk_window[3] = {0, 0, 50, 50};
-    const struct {
-        int window, x, angle, zoom;
-    } nothing[] = {{3, 100, 77, 1500}, {0, 100, 77, 0}, {0, 100, 3, 1 << 21}, {0, -40000, 3, 1024}, {0, 100, 3, -2048}};
+    const struct { int window, x, angle, zoom; } nothing[] = {{3, 100, 77, 1500}, {0, 100, 77, 0}, {0, 100, 3, 1 << 21}, {0, -40000, 3, 1024}, {0, 100, 3, -2048}};
     for (const auto& c : nothing) {
         zk_curwindow = uint8_t(c.window);
-        fill(0);
-        ZK_16bitRotFull(picture.data(), nullptr, 16, 16, c.x, 100, 32, c.angle, c.zoom);
+        rotNamed(c.x, 100, c.angle, c.zoom);
         EXPECT_EQ(drawnArea(0).count, 0) << "x " << c.x << " zoom " << c.zoom;
     }
     ZK_InitSprites();
@@ -195,15 +190,12 @@ TEST(RotoZoom, KeyedRoutinesSkipTheKeyAndAlphaBlends) {
 // about as much of it as the turn right on the quarter.
 TEST(RotoZoom, SmallStepsNearQuarterTurnsStillDraw) {
     wholeScreenWindows();
-    const std::vector<uint16_t> picture = namedPicture(16, 16);
     for (int zoom : {2048, 4096, 6000, 8192}) {
         for (int quarter = 0; quarter < 4; ++quarter) {
-            fill(0);
-            ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 112, 152, 32, quarter * 128, zoom);
+            rotNamed(112, 152, quarter * 128, zoom);
             const int straight = drawnArea(0).count;
             for (int off = -4; off <= 4; ++off) {
-                fill(0);
-                ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 112, 152, 32, quarter * 128 + off, zoom);
+                rotNamed(112, 152, quarter * 128 + off, zoom);
                 const int n = drawnArea(0).count;
                 EXPECT_TRUE(n >= straight * 9 / 10 && n <= straight * 11 / 10)
                     << n << " against " << straight << " at zoom " << zoom << " angle " << quarter * 128 + off;
@@ -244,12 +236,11 @@ TEST(RotoZoom, RandomBlitsAreExactAndStayInside) {
         angle += 512 * pick(-2, 2);
         const int x = pick(-width - 60, ZK_WIDTH + 60), y = pick(-height - 60, ZK_HEIGHT + 60);
         const int alpha = blended ? pick(1, 31) : 32;
+        zk_curwindow = 0;
         if (pick(0, 2) == 0) {
             const int l = pick(0, 200), t = pick(0, 280);
             zk_window[5] = {int16_t(l), int16_t(t), int16_t(pick(l, 239)), int16_t(pick(t, 319))};
             zk_curwindow = 5;
-        } else {
-            zk_curwindow = 0;
         }
         const ClipWindow win = zk_window[zk_curwindow];
 
