@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -29,6 +30,8 @@ std::string row(int r, int from = 0, int n = 40) {
 
 int colourOf(int r, int c) { return int((zk_debugmap[r * debug_width + c] >> 27) & 15); }
 
+bool mapIsEmpty() { return std::all_of(std::begin(zk_debugmap), std::end(zk_debugmap), [](uint32_t c) { return !c; }); }
+
 struct DebugTest : ::testing::Test {
     void SetUp() override {
         ZK_InitDebug(15);
@@ -44,14 +47,10 @@ struct DebugTest : ::testing::Test {
 }  // namespace
 
 TEST(DebugFontData, TableTilesAndMirrors) {
-    EXPECT_EQ(zk_debug.Map, zk_debug_Map);
-    EXPECT_EQ(zk_debug.MapCount, 288);
-    EXPECT_EQ(zk_debug.Tiles, zk_debug_Tiles);
-    EXPECT_EQ(zk_debug.TilesSize, 3219);
-    EXPECT_EQ(zk_debug.Pal, zk_debug_Pal);
-    EXPECT_EQ(zk_debug.Info, &zk_debug_Info);
-    EXPECT_EQ(zk_debug_Pal[0], 0xF81F);
-    EXPECT_EQ(zk_debug_Pal[1], 0xFFFF);
+    EXPECT_EQ((std::vector<const void*>{zk_debug.Map, zk_debug.Tiles, zk_debug.Pal, zk_debug.Info}),
+              (std::vector<const void*>{zk_debug_Map, zk_debug_Tiles, zk_debug_Pal, &zk_debug_Info}));
+    EXPECT_EQ((std::vector<int>{int(zk_debug.MapCount), int(zk_debug.TilesSize), zk_debug_Pal[0], zk_debug_Pal[1]}),
+              (std::vector<int>{288, 3219, 0xF81F, 0xFFFF}));
     const BgInfo& i = zk_debug_Info;
     EXPECT_EQ(std::vector<int>({i.kind, i.depth, i.width, i.height, i.tileWidth, i.tileHeight}),
               std::vector<int>({1, 1, 192, 54, 6, 6}));
@@ -60,33 +59,26 @@ TEST(DebugFontData, TableTilesAndMirrors) {
     for (int c = 0; c < 288; ++c) {
         const bool glyph = (c >= 33 && c <= 126 && c != 95) || c == 224 || (c >= 231 && c <= 234);
         EXPECT_EQ(zk_debug_Map[c] != 0, glyph) << "code " << c;
-        if (glyph) {
-            EXPECT_EQ(zk_debug_Map[c] & ~(0xFFFu | kMirrorX | kMirrorY), 0u) << "code " << c;
-        }
+        if (glyph) { EXPECT_EQ(zk_debug_Map[c] & ~(0xFFFu | kMirrorX | kMirrorY), 0u) << "code " << c; }
     }
     auto tile = [](char c) { return zk_debug_Map[uint8_t(c)] & 0xFFF; };
     auto mirror = [](char c) { return zk_debug_Map[uint8_t(c)] & (kMirrorX | kMirrorY); };
-    const struct {
-        char glyph, from;
-        uint32_t mirror;
-    } reuse[] = {{'{', '(', 0},         {')', '(', kMirrorX}, {'}', '(', kMirrorX},           {'>', '<', kMirrorX},
-                 {'d', 'b', kMirrorX},  {'p', 'b', kMirrorY}, {'q', 'b', kMirrorX | kMirrorY}, {'u', 'n', kMirrorX | kMirrorY},
-                 {',', '\'', kMirrorY}, {'\\', '/', kMirrorX}, {']', '[', kMirrorX},          {'w', 'm', kMirrorY}};
-    for (const auto& r : reuse) {
-        EXPECT_EQ(tile(r.glyph), tile(r.from)) << r.glyph;
-        EXPECT_EQ(mirror(r.glyph), r.mirror) << r.glyph;
-        EXPECT_EQ(mirror(r.from), 0u) << r.from;
-    }
+    // Glyphs drawn with another's tile, mirrored as given; the tile's owner is
+    // not mirrored.
+    const struct { char glyph, from; uint32_t mirror; } reuse[] = {
+        {'{', '(', 0},         {')', '(', kMirrorX},  {'}', '(', kMirrorX}, {'>', '<', kMirrorX},
+        {'d', 'b', kMirrorX},  {'p', 'b', kMirrorY},  {'q', 'b', kMirrorX | kMirrorY},
+        {'u', 'n', kMirrorX | kMirrorY},              {',', '\'', kMirrorY}, {'\\', '/', kMirrorX},
+        {']', '[', kMirrorX},  {'w', 'm', kMirrorY}};
+    for (const auto& r : reuse)
+        EXPECT_TRUE(tile(r.glyph) == tile(r.from) && mirror(r.glyph) == r.mirror && mirror(r.from) == 0) << r.glyph;
     // Tiles in code order from 1, skipping the glyphs that reuse one; the
     // accented letters on 82-86; 87 tiles, tile 0 blank.
     uint32_t next = 1;
     for (int c = 33; c <= 126; ++c) {
-        if (c == 95) continue;
-        bool reused = false;
+        bool reused = c == 95;
         for (const auto& r : reuse) reused |= r.glyph == c;
-        if (reused) continue;
-        EXPECT_EQ(zk_debug_Map[c], next) << "code " << c;
-        ++next;
+        if (!reused) { EXPECT_EQ(zk_debug_Map[c], next++) << "code " << c; }
     }
     EXPECT_EQ(next, 82u);
     const int accented[5] = {224, 231, 232, 233, 234};
@@ -94,11 +86,8 @@ TEST(DebugFontData, TableTilesAndMirrors) {
     for (int t = 0; t < 87; ++t) {
         const uint8_t* d = zk_debug_Tiles + t * 37;
         EXPECT_EQ(d[0], 0) << "tile " << t;  // no tile is solid
-        int ink = 0;
-        for (int p = 1; p <= 36; ++p) {
-            EXPECT_LE(d[p], 1);
-            ink += d[p];
-        }
+        const auto ink = std::count(d + 1, d + 37, 1);
+        EXPECT_EQ(ink + std::count(d + 1, d + 37, 0), 36) << "tile " << t << ": 0 or 1 only";
         EXPECT_EQ(ink == 0, t == 0) << "tile " << t;
     }
 }
@@ -107,30 +96,23 @@ TEST(DebugOverlay, PrintsNothingBeforeInitialisation) {
     zk_debug_bg = -1;
     std::memset(zk_debugmap, 0, sizeof zk_debugmap);
     ZK_DebugText(0, 0, "%d  ", 25);
-    for (uint32_t c : zk_debugmap) ASSERT_EQ(c, 0u);
+    EXPECT_TRUE(mapIsEmpty());
 }
 
 TEST_F(DebugTest, InitialisationMakesAScreenSizedTileLayer) {
     const BgLayer& b = zk_bg[15];
     EXPECT_EQ(zk_debug_bg, 15);
-    EXPECT_EQ(b.kind, 1);
     EXPECT_EQ(b.map, zk_debugmap);
     EXPECT_EQ(zk_debugtruemap, zk_debug_Map);
-    EXPECT_EQ(b.width, 240);
-    EXPECT_EQ(b.height, 320);
-    EXPECT_EQ(b.mapColumns, 40);
-    EXPECT_EQ(b.mapRows, 53);
-    EXPECT_EQ(b.priority, 15);
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(b.tilePalettes[k][1], zk_debug_colors[k]);
-        EXPECT_EQ(b.tilePalettes[k][0], 0);
-    }
+    EXPECT_EQ((std::vector<int>{b.kind, b.width, b.height, b.mapColumns, b.mapRows, b.priority}),
+              (std::vector<int>{1, 240, 320, 40, 53, 15}));
+    for (int k = 0; k < 16; ++k) EXPECT_TRUE(b.tilePalettes[k][1] == zk_debug_colors[k] && !b.tilePalettes[k][0]) << k;
     EXPECT_EQ(zk_debug_colors[1], 0xF800);
     EXPECT_EQ(zk_debug_colors[8], 0xA534);
     // Initialising again empties what was printed.
     ZK_DebugText(3, 3, "abc");
     ZK_InitDebug(15);
-    for (uint32_t c : zk_debugmap) ASSERT_EQ(c, 0u);
+    EXPECT_TRUE(mapIsEmpty());
 }
 
 TEST_F(DebugTest, FormatLanguage) {
@@ -141,35 +123,16 @@ TEST_F(DebugTest, FormatLanguage) {
     ZK_DebugText(0, 0, "%d  ", 7);  // the spaces erase the old digit
     EXPECT_EQ(row(0, 0, 3), "7__");
 
-    const struct {
-        const char* format;
-        int kind;  // 0 int, 1 double, 2 string, 3 none
-        int32_t i;
-        double d;
-        const char* want;
-    } cases[] = {
-        {"%x", 0, 255, 0, "FF"},
-        {"%x", 0, 0, 0, "0"},
-        {"%x", 0, -1, 0, "FFFFFFFF"},
-        {"%d", 0, 0, 0, "0"},
-        {"%d", 0, -7, 0, "-7"},
-        {"%d", 0, INT_MIN, 0, "-2147483648"},
-        {"v=%d;", 0, 1234, 0, "v=1234;"},
-        {"%f2", 1, 0, 3.14159, "3.14"},
-        {"%f2", 1, 0, 1.999, "1.99"},
-        {"%f1", 1, 0, -2.5, "-2.5"},
-        {"%f3", 1, 0, -0.25, "-0.250"},
-        {"%f3", 1, 0, 3.25, "3.250"},
-        {"%f0", 1, 0, 7.5, "7."},
+    // kind: the argument is 0 the int i, 1 the double d, 2 the string "Hi", 3 none.
+    const struct { const char* format; int kind; int32_t i; double d; const char* want; } cases[] = {
+        {"%x", 0, 255, 0, "FF"},          {"%x", 0, 0, 0, "0"},           {"%x", 0, -1, 0, "FFFFFFFF"},
+        {"%d", 0, 0, 0, "0"},             {"%d", 0, -7, 0, "-7"},         {"%d", 0, INT_MIN, 0, "-2147483648"},
+        {"v=%d;", 0, 1234, 0, "v=1234;"}, {"%f2", 1, 0, 3.14159, "3.14"}, {"%f2", 1, 0, 1.999, "1.99"},
+        {"%f1", 1, 0, -2.5, "-2.5"},      {"%f3", 1, 0, -0.25, "-0.250"}, {"%f3", 1, 0, 3.25, "3.250"},
+        {"%f0", 1, 0, 7.5, "7."},         {"%05d", 0, -42, 0, "000-42"},  {"%03d", 0, 7, 0, "007"},
+        {"%02d", 0, 12345, 0, "12345"},   {"%*4d", 0, 5, 0, "***5"},      {"%s!", 2, 0, 0, "Hi!"},
+        {"100%", 3, 0, 0, "100%"},        {"%q%", 3, 0, 0, "%q%"},        {"%c", 3, 0, 0, ""},
         {"%f2", 1, 0, 1e20, "100000000000000000000.00"},
-        {"%05d", 0, -42, 0, "000-42"},
-        {"%03d", 0, 7, 0, "007"},
-        {"%02d", 0, 12345, 0, "12345"},
-        {"%*4d", 0, 5, 0, "***5"},
-        {"%s!", 2, 0, 0, "Hi!"},
-        {"100%", 3, 0, 0, "100%"},
-        {"%q%", 3, 0, 0, "%q%"},
-        {"%c", 3, 0, 0, ""},
     };
     for (const auto& c : cases) {
         std::memset(zk_debugmap, 0, sizeof zk_debugmap);
@@ -183,33 +146,26 @@ TEST_F(DebugTest, FormatLanguage) {
         EXPECT_EQ(row(5, 2, int(want.size()) + 1), want + "_") << c.format;
         EXPECT_EQ(row(5, 0, 2), "__") << c.format;
     }
-}
 
-TEST_F(DebugTest, ColoursLastOneCall) {
+    // Colours last one call; '?' is 63: colour 15.
     ZK_DebugText(0, 1, "%c1A%c3B");
     EXPECT_EQ(row(1, 0, 2), "AB");
-    EXPECT_EQ(colourOf(1, 0), 1);
-    EXPECT_EQ(colourOf(1, 1), 3);
     EXPECT_EQ(zk_debug_color, 0);
     ZK_DebugText(0, 2, "C");
-    EXPECT_EQ(colourOf(2, 0), 0);
-    ZK_DebugText(0, 3, "%c?D");  // '?' is 63: colour 15
-    EXPECT_EQ(colourOf(3, 0), 15);
+    ZK_DebugText(0, 3, "%c?D");
+    EXPECT_EQ((std::vector<int>{colourOf(1, 0), colourOf(1, 1), colourOf(2, 0), colourOf(3, 0)}),
+              (std::vector<int>{1, 3, 0, 15}));
 }
 
 TEST_F(DebugTest, RowsWrapNewlinesAndTheLastRow) {
     ZK_DebugText(38, 4, "ABCD");
-    EXPECT_EQ(row(4, 38, 2), "AB");
-    EXPECT_EQ(row(5, 0, 3), "CD_");
+    EXPECT_EQ(row(4, 38, 2) + row(5, 0, 3), "ABCD_");
 
     // A newline after 45 characters from column 0 moves two rows down.
     ZK_DebugText(0, 10, "%s\nZ", std::string(45, 'x').c_str());
-    EXPECT_EQ(row(12, 0, 2), "Z_");
-    EXPECT_EQ(row(11, 0, 6), "xxxxx_");
+    EXPECT_EQ(row(11, 0, 6) + row(12, 0, 2), "xxxxx_Z_");
     ZK_DebugText(0, 20, "a/nb\nc");
-    EXPECT_EQ(row(20, 0, 2), "a_");
-    EXPECT_EQ(row(21, 0, 2), "b_");
-    EXPECT_EQ(row(22, 0, 2), "c_");
+    EXPECT_EQ(row(20, 0, 2) + row(21, 0, 2) + row(22, 0, 2), "a_b_c_");
 
     // Rows at or past the last write nothing, even far past it.
     uint32_t before[4096];
@@ -228,17 +184,15 @@ TEST_F(DebugTest, TheLayerDrawsPrintedCellsInTheirColours) {
     for (uint16_t& p : zk_buffer) p = 0x0841;
     ZK_ShowBg(15);
     const uint8_t* tile = zk_debug_Tiles + (zk_debug_Map[uint8_t('(')] & 0xFFF) * 37 + 1;
+    int ink = 0, drawn = 0;
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
-            const bool ink = tile[y * 6 + x];
+            ink += tile[y * 6 + x];
             // '(' in white at cell (1, 2); ')' is its tile mirrored, in green.
-            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 6 + x], ink ? 0xFFFF : 0x0841);
-            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 12 + 5 - x], ink ? 0x07E0 : 0x0841);
+            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 6 + x], tile[y * 6 + x] ? 0xFFFF : 0x0841);
+            EXPECT_EQ(zk_buffer[(12 + y) * ZK_WIDTH + 12 + 5 - x], tile[y * 6 + x] ? 0x07E0 : 0x0841);
         }
-    int drawn = 0;
     for (uint16_t p : zk_buffer) drawn += p != 0x0841;
-    int ink = 0;
-    for (int k = 0; k < 36; ++k) ink += tile[k];
     EXPECT_EQ(drawn, 2 * ink);
 }
 
@@ -247,10 +201,9 @@ TEST(DebugOverlay, TheFrameLoopPrintsTheFrameRate) {
                   ZK_Init();
                   ZK_InitDebug(14);
                   for (int i = 0; i < 40; ++i) ZK_Refresh();
-                  std::string digits = row(0, 0, 2);
-                  EXPECT_NE(digits[0], '_');
-                  EXPECT_TRUE(digits[0] >= '0' && digits[0] <= '9') << digits;
-                  EXPECT_EQ(std::to_string(zk_FPS), row(0, 0, int(std::to_string(zk_FPS).size())));
+                  const std::string fps = std::to_string(zk_FPS);
+                  EXPECT_TRUE(row(0, 0, 1)[0] >= '0' && row(0, 0, 1)[0] <= '9') << row(0, 0, 2);
+                  EXPECT_EQ(row(0, 0, int(fps.size())), fps);
                   return 0;
               }),
               0);

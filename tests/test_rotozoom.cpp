@@ -30,6 +30,13 @@ std::vector<uint16_t> namedPicture(int width, int height) {
     return p;
 }
 
+// Draws the 16 x 16 named picture alone, opaque, centred on (x, y).
+void rotNamed(int x, int y, int angle, int zoom) {
+    static const std::vector<uint16_t> picture = namedPicture(16, 16);
+    fill(0);
+    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, x, y, 32, angle, zoom);
+}
+
 struct Source {
     int column, row;
 };
@@ -37,6 +44,7 @@ Source sourceOf(uint16_t value, int width) { return {(value - 1) % width, (value
 
 struct Area {
     int count = 0, minX = 1 << 20, maxX = -1, minY = 1 << 20, maxY = -1;
+    std::vector<int> box() const { return {minX, maxX, minY, maxY, count}; }
 };
 Area drawnArea(uint16_t background) {
     Area a;
@@ -65,81 +73,43 @@ int64_t mappedV(int i, int j) {
 
 TEST(RotoZoom, WorkedCases) {
     wholeScreenWindows();
-    const std::vector<uint16_t> picture = namedPicture(16, 16);
-    struct Case {
-        int angle, zoom;
-        int boxLeft, boxTop;
-        int32_t rotCos, rotSin, rotCosInv, rotSinInv;
-        int minX, maxX, minY, maxY, count;
-    };
-    const Case cases[] = {
+    // setUp: boxLeft, boxTop, rotCos, rotSin, rotCosInv, rotSinInv; area: minX,
+    // maxX, minY, maxY, count (a solid rectangle); source: where each pixel is from.
+    const struct { int angle, zoom; std::vector<int> setUp, area; Source (*source)(int x, int y); } cases[] = {
         // A quarter turn: one column short of 16, as the exit count rounds down.
-        {128, 1024, 96, 96, 0, 65536, 0, 256, 100, 114, 100, 115, 240},
+        {128, 1024, {96, 96, 0, 65536, 0, 256}, {100, 114, 100, 115, 240},
+         [](int x, int y) { return Source{115 - y, x - 100}; }},
         // Twice the size: every source pixel 2 x 2, the last column 1 wide.
-        {0, 2048, 84, 84, 32768, 0, 512, 0, 92, 122, 92, 123, 992},
+        {0, 2048, {84, 84, 32768, 0, 512, 0}, {92, 122, 92, 123, 992},
+         [](int x, int y) { return Source{(x - 92) / 2, (y - 92) / 2}; }},
         // Half the size: every second source row and column.
-        {0, 512, 102, 102, 131072, 0, 128, 0, 104, 110, 104, 111, 56},
+        {0, 512, {102, 102, 131072, 0, 128, 0}, {104, 110, 104, 111, 56},
+         [](int x, int y) { return Source{2 * (x - 104), 2 * (y - 104)}; }},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "angle " << c.angle << " zoom " << c.zoom);
-        fill(0);
-        ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, c.angle, c.zoom);
-        EXPECT_EQ(zk_limits.boxLeft, c.boxLeft);
-        EXPECT_EQ(zk_limits.boxTop, c.boxTop);
-        EXPECT_EQ(zk_limits.rotCos, c.rotCos);
-        EXPECT_EQ(zk_limits.rotSin, c.rotSin);
-        EXPECT_EQ(zk_limits.rotCosInv, c.rotCosInv);
-        EXPECT_EQ(zk_limits.rotSinInv, c.rotSinInv);
+        rotNamed(100, 100, c.angle, c.zoom);
+        const CopyLimits& l = zk_limits;
+        EXPECT_EQ((std::vector<int>{l.boxLeft, l.boxTop, l.rotCos, l.rotSin, l.rotCosInv, l.rotSinInv}), c.setUp);
         const Area a = drawnArea(0);
-        EXPECT_EQ(a.minX, c.minX);
-        EXPECT_EQ(a.maxX, c.maxX);
-        EXPECT_EQ(a.minY, c.minY);
-        EXPECT_EQ(a.maxY, c.maxY);
-        EXPECT_EQ(a.count, c.count);
+        EXPECT_EQ(a.box(), c.area);
         EXPECT_EQ(a.count, (a.maxX - a.minX + 1) * (a.maxY - a.minY + 1)) << "a solid rectangle";
+        // The exact source of every pixel.
+        for (int y = a.minY; y <= a.maxY; ++y)
+            for (int x = a.minX; x <= a.maxX; ++x) {
+                const Source got = sourceOf(at(x, y), 16), want = c.source(x, y);
+                EXPECT_TRUE(got.column == want.column && got.row == want.row) << x << ", " << y;
+            }
     }
-
-    // The exact source of every pixel of the three cases.
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 128, 1024);
-    EXPECT_EQ(sourceOf(at(100, 100), 16).column, 15);
-    EXPECT_EQ(sourceOf(at(100, 100), 16).row, 0);
-    EXPECT_EQ(sourceOf(at(100, 101), 16).column, 14);
-    EXPECT_EQ(sourceOf(at(100, 101), 16).row, 0);
-    for (int y = 100; y <= 115; ++y)
-        for (int x = 100; x <= 114; ++x) {
-            EXPECT_EQ(sourceOf(at(x, y), 16).column, 115 - y);
-            EXPECT_EQ(sourceOf(at(x, y), 16).row, x - 100);
-        }
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 0, 2048);
-    for (int y = 92; y <= 123; ++y)
-        for (int x = 92; x <= 122; ++x) {
-            EXPECT_EQ(sourceOf(at(x, y), 16).column, (x - 92) / 2);
-            EXPECT_EQ(sourceOf(at(x, y), 16).row, (y - 92) / 2);
-        }
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 0, 512);
-    for (int y = 104; y <= 111; ++y)
-        for (int x = 104; x <= 110; ++x) {
-            EXPECT_EQ(sourceOf(at(x, y), 16).column, 2 * (x - 104));
-            EXPECT_EQ(sourceOf(at(x, y), 16).row, 2 * (y - 104));
-        }
-    // Half a turn.
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 256, 1024);
-    EXPECT_EQ(sourceOf(at(100, 100), 16).column, 15);
-    EXPECT_EQ(sourceOf(at(100, 100), 16).row, 15);
-    // Only the angle modulo 512 counts.
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 256 - 1024, 1024);
-    EXPECT_EQ(sourceOf(at(100, 100), 16).column, 15);
-    EXPECT_EQ(sourceOf(at(100, 100), 16).row, 15);
+    // Half a turn; only the angle modulo 512 counts.
+    for (int angle : {256, 256 - 1024}) {
+        rotNamed(100, 100, angle, 1024);
+        EXPECT_TRUE(sourceOf(at(100, 100), 16).column == 15 && sourceOf(at(100, 100), 16).row == 15) << angle;
+    }
 }
 
 TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
     wholeScreenWindows();
-    const std::vector<uint16_t> picture = namedPicture(16, 16);
     // A sprite whose own clip rectangle keeps only 2 x 2 pixels.
     static uint8_t pixels[256];
     static uint16_t palette[256];
@@ -150,37 +120,21 @@ TEST(RotoZoom, ClippedToTheWindowNotToTheSprite) {
     zk_window[3] = {0, 0, 105, 107};
     zk_curwindow = 3;
     zk_cursprite = 4000;
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 128, 1024);
+    rotNamed(100, 100, 128, 1024);
     EXPECT_EQ(zk_cursprite, -1);
-    const Area a = drawnArea(0);
-    EXPECT_EQ(a.minX, 100);
-    EXPECT_EQ(a.maxX, 105);
-    EXPECT_EQ(a.minY, 100);
-    EXPECT_EQ(a.maxY, 107);
-    EXPECT_EQ(a.count, 6 * 8);
-    EXPECT_EQ(sourceOf(at(105, 107), 16).column, 8);
-    EXPECT_EQ(sourceOf(at(105, 107), 16).row, 5);
+    EXPECT_EQ(drawnArea(0).box(), (std::vector<int>{100, 105, 100, 107, 6 * 8}));
+    EXPECT_TRUE(sourceOf(at(105, 107), 16).column == 8 && sourceOf(at(105, 107), 16).row == 5);
 
-    // Wholly outside the window, and zoom 0: nothing.
+    // Wholly outside the window, zoom 0, a box too large for the 16-bit clip
+    // record or placed too far out (which draw nothing rather than wrapping
+    // their limits), a negative zoom (no box): nothing.
     zk_window[3] = {0, 0, 50, 50};
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 77, 1500);
-    EXPECT_EQ(drawnArea(0).count, 0);
-    zk_curwindow = 0;
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 77, 0);
-    EXPECT_EQ(drawnArea(0).count, 0);
-    // A box too large for the 16-bit clip record, or placed too far out,
-    // draws nothing rather than wrapping its limits.
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 3, 1 << 21);
-    EXPECT_EQ(drawnArea(0).count, 0);
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, -40000, 100, 32, 3, 1024);
-    EXPECT_EQ(drawnArea(0).count, 0);
-    fill(0);
-    ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 100, 100, 32, 3, -2048);
-    EXPECT_EQ(drawnArea(0).count, 0) << "a negative zoom has no box";
+    const struct { int window, x, angle, zoom; } nothing[] = {{3, 100, 77, 1500}, {0, 100, 77, 0}, {0, 100, 3, 1 << 21}, {0, -40000, 3, 1024}, {0, 100, 3, -2048}};
+    for (const auto& c : nothing) {
+        zk_curwindow = uint8_t(c.window);
+        rotNamed(c.x, 100, c.angle, c.zoom);
+        EXPECT_EQ(drawnArea(0).count, 0) << "x " << c.x << " zoom " << c.zoom;
+    }
     ZK_InitSprites();
 }
 
@@ -201,9 +155,12 @@ TEST(RotoZoom, KeyedRoutinesSkipTheKeyAndAlphaBlends) {
         SCOPED_TRACE(testing::Message() << "entry " << entry);
         const bool keyed = entry % 2 == 0, blended = entry & 2, wide = entry >= 4;
         const int alpha = blended ? 12 : 32;
-        fill(background);
-        ZK_CopyRot[entry](wide ? static_cast<const void*>(colours) : indices, wide ? nullptr : palette, 16, 16, 60,
-                          80, alpha, 37, 1900);
+        auto draw = [&](int a) {
+            fill(background);
+            ZK_CopyRot[entry](wide ? static_cast<const void*>(colours) : indices, wide ? nullptr : palette, 16, 16, 60,
+                              80, a, 37, 1900);
+        };
+        draw(alpha);
         int written = 0, keyWritten = 0;
         for (int j = zk_limits.firstRow; j < zk_limits.endRow; ++j)
             for (int i = zk_limits.firstColumn; i < zk_limits.endColumn; ++i) {
@@ -215,21 +172,14 @@ TEST(RotoZoom, KeyedRoutinesSkipTheKeyAndAlphaBlends) {
                 const int k = int(v >> 16) * 16 + int(u >> 16);
                 const uint16_t colour = wide ? colours[k] : palette[indices[k]];
                 EXPECT_EQ(got, blended ? zk_blend(colour, background, uint32_t(alpha)) : colour);
-                const bool key = wide ? colours[k] == zk_transpcolor : indices[k] == 0;
-                if (key) ++keyWritten;
+                keyWritten += wide ? colours[k] == zk_transpcolor : indices[k] == 0;
             }
         EXPECT_GT(written, 400);
-        if (keyed) {
-            EXPECT_EQ(keyWritten, 0);
-        } else {
-            EXPECT_GT(keyWritten, 200);
-        }
+        EXPECT_TRUE(keyed ? keyWritten == 0 : keyWritten > 200) << keyWritten << " keys written";
 
         // The Alpha routines have no shortcut: alpha 0 blends to no change.
         if (blended) {
-            fill(background);
-            ZK_CopyRot[entry](wide ? static_cast<const void*>(colours) : indices, wide ? nullptr : palette, 16, 16,
-                              60, 80, 0, 37, 1900);
+            draw(0);
             EXPECT_EQ(drawnArea(background).count, 0);
         }
     }
@@ -240,18 +190,15 @@ TEST(RotoZoom, KeyedRoutinesSkipTheKeyAndAlphaBlends) {
 // about as much of it as the turn right on the quarter.
 TEST(RotoZoom, SmallStepsNearQuarterTurnsStillDraw) {
     wholeScreenWindows();
-    const std::vector<uint16_t> picture = namedPicture(16, 16);
     for (int zoom : {2048, 4096, 6000, 8192}) {
         for (int quarter = 0; quarter < 4; ++quarter) {
-            fill(0);
-            ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 112, 152, 32, quarter * 128, zoom);
+            rotNamed(112, 152, quarter * 128, zoom);
             const int straight = drawnArea(0).count;
             for (int off = -4; off <= 4; ++off) {
-                fill(0);
-                ZK_16bitRotFull(picture.data(), nullptr, 16, 16, 112, 152, 32, quarter * 128 + off, zoom);
+                rotNamed(112, 152, quarter * 128 + off, zoom);
                 const int n = drawnArea(0).count;
-                EXPECT_GE(n, straight * 9 / 10) << "zoom " << zoom << " angle " << quarter * 128 + off;
-                EXPECT_LE(n, straight * 11 / 10) << "zoom " << zoom << " angle " << quarter * 128 + off;
+                EXPECT_TRUE(n >= straight * 9 / 10 && n <= straight * 11 / 10)
+                    << n << " against " << straight << " at zoom " << zoom << " angle " << quarter * 128 + off;
             }
         }
     }
@@ -289,12 +236,11 @@ TEST(RotoZoom, RandomBlitsAreExactAndStayInside) {
         angle += 512 * pick(-2, 2);
         const int x = pick(-width - 60, ZK_WIDTH + 60), y = pick(-height - 60, ZK_HEIGHT + 60);
         const int alpha = blended ? pick(1, 31) : 32;
+        zk_curwindow = 0;
         if (pick(0, 2) == 0) {
             const int l = pick(0, 200), t = pick(0, 280);
             zk_window[5] = {int16_t(l), int16_t(t), int16_t(pick(l, 239)), int16_t(pick(t, 319))};
             zk_curwindow = 5;
-        } else {
-            zk_curwindow = 0;
         }
         const ClipWindow win = zk_window[zk_curwindow];
 
