@@ -62,11 +62,7 @@ std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32
 
 std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32_t>& colours,
                                  const std::vector<uint8_t>& pixels) {
-    ZkGifFrame f;
-    f.width = width;
-    f.height = height;
-    f.pixels = pixels;
-    return zk_make_gif(width, height, colours, std::vector<ZkGifFrame>{f});
+    return zk_make_gif(width, height, colours, std::vector<ZkGifFrame>{{0, 0, width, height, false, pixels, {}, -1}});
 }
 
 size_t zk_gif_descriptor_at(const std::vector<uint8_t>& gif, int frame) {

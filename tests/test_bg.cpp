@@ -29,14 +29,18 @@ struct Scene {
     ~Scene() {
         zk_test_dovect = nullptr;
         ZK_ResetBg();
-        zk_cursprite = -1;
-        zk_curwindow = 0;
-        zk_bgcolor = 0;
+        zk_cursprite = -1, zk_curwindow = 0, zk_bgcolor = 0;
     }
     static uint16_t at(int x, int y) { return zk_buffer[y * ZK_WIDTH + x]; }
+    // Pixels (x, y), (x + 1, y), ...
+    static std::vector<uint16_t> row(int x, int y, int n) {
+        return {zk_buffer + y * ZK_WIDTH + x, zk_buffer + y * ZK_WIDTH + x + n};
+    }
 };
 
-constexpr uint16_t RED = 0xF800, GREEN = 0x07E0, BLUE = 0x001F, WHITE = 0xFFFF;
+using V = std::vector<int>;
+using P = std::vector<uint16_t>;
+constexpr uint16_t RED = 0xF800, GREEN = 0x07E0, BLUE = 0x001F, WHITE = 0xFFFF, GREY = (15 << 11) | (31 << 5) | 15;
 
 }  // namespace
 
@@ -44,15 +48,9 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     Scene scene;
     ZK_BgLoad8bitBitmap(7, 20, 10, 0);
     const BgLayer& bg = zk_bg[7];
-    EXPECT_EQ(bg.used, 1);
-    EXPECT_EQ(bg.kind, 3);
-    EXPECT_EQ(bg.depth, 1);
-    EXPECT_EQ(bg.width, 20);
-    EXPECT_EQ(bg.height, 10);
-    EXPECT_EQ(bg.priority, 7);
-    EXPECT_EQ(bg.alpha, 32);
-    EXPECT_EQ(bg.plain, 0);
-    EXPECT_EQ(bg.window, 0);
+    // used kind depth width height priority alpha plain window
+    EXPECT_EQ((V{bg.used, bg.kind, bg.depth, bg.width, bg.height, bg.priority, bg.alpha, bg.plain, bg.window}),
+              (V{1, 3, 1, 20, 10, 7, 32, 0, 0}));
     EXPECT_EQ(bg.map, nullptr);
     ASSERT_NE(bg.palette, nullptr);
     ASSERT_NE(bg.pixels, nullptr);
@@ -63,25 +61,19 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     EXPECT_EQ(bg.depth, 2);
     EXPECT_EQ(bg.palette, nullptr);
     const auto* p16 = static_cast<const uint16_t*>(bg.pixels);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(p16[i], 0x4321) << i;  // plain 0: filled with zk_bgcolor
+    EXPECT_EQ(P(p16, p16 + 6), P(6, 0x4321));  // plain 0: filled with zk_bgcolor
     // ... while caller-owned storage is never freed (freeing these stack
     // arrays would be reported).
     uint16_t pixels[6] = {}, palette[256] = {};
     uint8_t tiles[37] = {};
     uint32_t map[4] = {};
-    const BgInfo bitmap{0, 2, 3, 2, 1, 0};
+    const BgInfo bitmap{0, 2, 3, 2, 1, 0}, tileInfo{1, 1, 12, 13, 6, 6}, noTiles{1, 1, 12, 12, 0, 0};
     ZK_BgLoadEx(7, &bitmap, pixels, nullptr, palette);
-    EXPECT_EQ(bg.kind, 0);
-    EXPECT_EQ(bg.plain, 1);
+    EXPECT_EQ((V{bg.kind, bg.plain}), (V{0, 1}));
     EXPECT_EQ(bg.pixels, pixels);
-    const BgInfo tileInfo{1, 1, 12, 13, 6, 6};
     ZK_BgLoadEx(7, &tileInfo, tiles, map, palette);
-    EXPECT_EQ(bg.kind, 1);
-    EXPECT_EQ(bg.mapColumns, 2);
-    EXPECT_EQ(bg.mapRows, 2);
+    EXPECT_EQ((V{bg.kind, bg.mapColumns, bg.mapRows, bg.plain}), (V{1, 2, 2, 0}));
     EXPECT_EQ(bg.tilePalettes[0], palette);
-    EXPECT_EQ(bg.plain, 0);
-    const BgInfo noTiles{1, 1, 12, 12, 0, 0};
     ZK_BgLoadEx(7, &noTiles, tiles, map, palette);
     EXPECT_EQ(bg.mapColumns, 0);  // a division by 0 gives 0
     ZK_BgDelete(7);
@@ -94,23 +86,27 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
 TEST(BgLayers, PixelAlphaAndCopyWorkOn16bitBitmapsOnly) {
     Scene scene;
     ZK_BgLoadBitmap(2, 4, 3, 0);
-    const std::vector<uint16_t> src = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    ZK_BgCopyBitmap(2, src.data());
+    P want = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    ZK_BgCopyBitmap(2, want.data());
     auto* px = static_cast<uint16_t*>(zk_bg[2].pixels);
-    EXPECT_EQ(std::memcmp(px, src.data(), 24), 0);
+    EXPECT_EQ(P(px, px + 12), want);
     px[5] = 0x0000;
-    ZK_BgSetPixelAlpha(2, 1, 1, WHITE, 16);  // black halfway to white: red 15, green 31, blue 15
-    EXPECT_EQ(px[5], (15 << 11) | (31 << 5) | 15);
-    ZK_BgSetPixelAlpha(2, 1, 1, RED, 0);
-    EXPECT_EQ(px[5], (15 << 11) | (31 << 5) | 15);
-    ZK_BgSetPixelAlpha(2, 1, 1, BLUE, 32);
-    EXPECT_EQ(px[5], BLUE);
+    const struct { uint16_t colour; int alpha; uint16_t want; } steps[] = {
+        {WHITE, 16, GREY},  // black halfway to white: red 15, green 31, blue 15
+        {RED, 0, GREY},
+        {BLUE, 32, BLUE},
+    };
+    for (const auto& s : steps) {
+        ZK_BgSetPixelAlpha(2, 1, 1, s.colour, s.alpha);
+        EXPECT_EQ(px[5], s.want) << s.alpha;
+    }
     // Outside the layer nothing is written; on an 8-bit layer nothing either.
     for (auto xy : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(xy.first), int16_t(xy.second), RED, 32);
-    EXPECT_EQ(std::memcmp(px, std::vector<uint16_t>{1, 2, 3, 4, 5, BLUE, 7, 8, 9, 10, 11, 12}.data(), 24), 0);
+    want[5] = BLUE;
+    EXPECT_EQ(P(px, px + 12), want);
     ZK_BgLoad8bitBitmap(3, 2, 2, 1);
     ZK_BgSetPixelAlpha(3, 0, 0, RED, 32);
-    ZK_BgCopyBitmap(3, src.data());
+    ZK_BgCopyBitmap(3, want.data());
     EXPECT_EQ(static_cast<uint8_t*>(zk_bg[3].pixels)[0], 0);
 }
 
@@ -118,11 +114,7 @@ TEST(BgLayers, TileRangesSkipOnlyCellsOffTheScreen) {
     BgLayer bg{};
     bg.tileWidth = bg.tileHeight = 6;
     bg.mapColumns = 100;
-    bg.mapRows = 100;
-    struct Case {
-        int32_t x, y, mapRows;
-        ZkTileRange want;
-    } cases[] = {
+    struct Case { int32_t x, y, mapRows; V want; /* rows first..end, columns first..end */ } cases[] = {
         {-5, 0, 100, {0, 54, 0, 41}},      // column 0 partly visible
         {-6, 0, 100, {0, 54, 1, 41}},      // column 0 wholly off
         {0, -13, 100, {2, 56, 0, 40}},
@@ -133,15 +125,9 @@ TEST(BgLayers, TileRangesSkipOnlyCellsOffTheScreen) {
         {INT32_MIN, INT32_MAX, 100, {0, 0, 100, 100}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
-        bg.x = c.x;
-        bg.y = c.y;
-        bg.mapRows = c.mapRows;
+        bg.x = c.x, bg.y = c.y, bg.mapRows = c.mapRows;
         const ZkTileRange r = zk_tilerange(bg);
-        EXPECT_EQ(r.firstRow, c.want.firstRow);
-        EXPECT_EQ(r.endRow, c.want.endRow);
-        EXPECT_EQ(r.firstColumn, c.want.firstColumn);
-        EXPECT_EQ(r.endColumn, c.want.endColumn);
+        EXPECT_EQ((V{r.firstRow, r.endRow, r.firstColumn, r.endColumn}), c.want) << c.x << "," << c.y;
     }
     bg.tileWidth = 0;
     EXPECT_EQ(zk_tilerange(bg).endColumn, 0);
@@ -156,44 +142,37 @@ TEST(BgDrawing, BitmapLayersPickThePlainOrKeyedBlitterAndCallTheHook) {
     static_cast<uint8_t*>(zk_bg[1].pixels)[1] = 1;
     zk_bg[1].window = 3;
     ZK_ShowBg(1);
-    EXPECT_EQ(Scene::at(0, 0), RED);
-    EXPECT_EQ(Scene::at(1, 0), GREEN);
+    EXPECT_EQ(Scene::row(0, 0, 2), (P{RED, GREEN}));
     zk_bg[1].plain = 0;
     ZK_BgScrollXY(1, 10, 5);
     ZK_ShowBg(1);
-    EXPECT_EQ(Scene::at(10, 5), 0x1234);
-    EXPECT_EQ(Scene::at(11, 5), GREEN);
+    EXPECT_EQ(Scene::row(10, 5, 2), (P{0x1234, GREEN}));
     ASSERT_EQ(scene.calls.size(), 2u);
-    EXPECT_EQ(scene.calls[0].layer, 1);
-    EXPECT_EQ(scene.calls[0].window, 3);
-    EXPECT_EQ(scene.calls[0].sprite, -1);
+    EXPECT_EQ((V{scene.calls[0].layer, scene.calls[0].window, scene.calls[0].sprite}), (V{1, 3, -1}));
 
-    // 16-bit: the key colour likewise.
+    // 16-bit: the key colour likewise; opacity 16 blends.
     ZK_BgLoadBitmap(2, 2, 1, 1);
     auto* px = static_cast<uint16_t*>(zk_bg[2].pixels);
     px[0] = 0xF81F;
     px[1] = BLUE;
     ZK_BgScrollXY(2, 0, 20);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::at(0, 20), 0xF81F);
-    EXPECT_EQ(Scene::at(1, 20), BLUE);
+    EXPECT_EQ(Scene::row(0, 20, 2), (P{0xF81F, BLUE}));
     zk_bg[2].plain = 0;
     ZK_BgScrollXY(2, 0, 21);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::at(0, 21), 0x1234);
-    EXPECT_EQ(Scene::at(1, 21), BLUE);
-    // Opacity 16 blends.
+    EXPECT_EQ(Scene::row(0, 21, 2), (P{0x1234, BLUE}));
     zk_bg[2].alpha = 16;
     px[1] = WHITE;
     zk_buffer[22 * ZK_WIDTH + 1] = 0;
     ZK_BgScrollXY(2, 0, 22);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::at(1, 22), (15 << 11) | (31 << 5) | 15);
+    EXPECT_EQ(Scene::at(1, 22), GREY);
 
     // Free layers, alpha 0 or below, and vector layers draw nothing; only
     // the last calls the hook.
     scene.calls.clear();
-    const std::vector<uint16_t> before(std::begin(zk_buffer), std::end(zk_buffer));
+    const P before(std::begin(zk_buffer), std::end(zk_buffer));
     zk_bg[2].alpha = 0;
     ZK_ShowBg(2);
     zk_bg[2].alpha = -3;
@@ -222,28 +201,19 @@ TEST(BgDrawing, TileMapsDrawTheirCellsWithMirrorsAndPalettes) {
     zk_bg[6].tilePalettes[3] = pal3;
     ZK_BgScrollXY(6, 4, 7);
     ZK_ShowBg(6);
-    auto cell = [](int c, int dx, int dy) { return Scene::at(4 + 2 * c + dx, 7 + dy); };
-    for (int d = 0; d < 4; ++d) EXPECT_EQ(cell(0, d & 1, d >> 1), 0x1234) << "empty cell";
-    // Solid, unmirrored: the plain copy draws index 0 too (palette entry 0).
-    EXPECT_EQ(cell(1, 0, 0), RED);
-    EXPECT_EQ(cell(1, 1, 0), GREEN);
-    EXPECT_EQ(cell(1, 0, 1), BLUE);
-    EXPECT_EQ(cell(1, 1, 1), 0);
+    // Both rows of the 5 cells. Empty cells and bits 0-23 zero: nothing. Solid
+    // and unmirrored: the plain copy draws index 0 too (palette entry 0).
     // Mirrored: the keyed blitter, so index 0 is skipped even on a solid tile.
-    EXPECT_EQ(cell(2, 0, 0), GREEN);
-    EXPECT_EQ(cell(2, 1, 0), RED);
-    EXPECT_EQ(cell(2, 0, 1), 0x1234);
-    EXPECT_EQ(cell(2, 1, 1), BLUE);
-    EXPECT_EQ(cell(3, 0, 0), WHITE);
-    EXPECT_EQ(cell(3, 1, 1), 0);
-    for (int d = 0; d < 4; ++d) EXPECT_EQ(cell(4, d & 1, d >> 1), 0x1234) << "bits 0-23 zero";
+    const uint16_t K = 0x1234;
+    EXPECT_EQ(Scene::row(4, 7, 10), (P{K, K, RED, GREEN, GREEN, RED, WHITE, 0x0821, K, K}));
+    EXPECT_EQ(Scene::row(4, 8, 10), (P{K, K, BLUE, 0, K, BLUE, 0x1042, 0, K, K}));
     ASSERT_EQ(scene.calls.size(), 1u);
 
-    // Scrolled partly off the left edge: columns cut by it still show.
+    // Scrolled partly off the left edge: columns cut by it still show
+    // (column 1's right half, then column 2 mirrored).
     ZK_BgScrollXY(6, -3, 0);
     ZK_ShowBg(6);
-    EXPECT_EQ(Scene::at(0, 0), GREEN);  // column 1, its right half
-    EXPECT_EQ(Scene::at(1, 0), GREEN);  // column 2, mirrored
+    EXPECT_EQ(Scene::row(0, 0, 2), (P{GREEN, GREEN}));
     zk_test_save_ppm("bg_tiles", zk_buffer);
 }
 
@@ -254,37 +224,23 @@ TEST(VectorLayers, ShapesKeepTheirOrderAndTheHookRunsEveryFrame) {
     EXPECT_EQ(zk_bg[4].shapes, nullptr);
 
     ZK_LoadVectoBg(4);
-    EXPECT_EQ(zk_bg[4].used, 1);
-    EXPECT_EQ(zk_bg[4].kind, 255);
-    EXPECT_EQ(zk_bg[4].priority, 4);
-    EXPECT_EQ(zk_bg[4].alpha, 32);
+    EXPECT_EQ((V{zk_bg[4].used, zk_bg[4].kind, zk_bg[4].priority, zk_bg[4].alpha}), (V{1, 255, 4, 32}));
     ZK_VectoBgAddLine(4, 1, 2, 3, 4, RED, 1);
     ZK_VectoBgAddRectangle(4, -5, -6, 7, 8, GREEN, BLUE, 2);
     ZK_VectoBgAddLine(4, 9, 10, 11, 12, WHITE, 3);
+    // kind colour colour2 mode x1 y1 x2 y2, in the order added
+    const V want[] = {{0, RED, -1, 1, 1, 2, 3, 4}, {1, GREEN, BLUE, 2, -5, -6, 7, 8}, {0, WHITE, -1, 3, 9, 10, 11, 12}};
     const VectorShape* s = zk_bg[4].shapes;
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->kind, 0);
-    EXPECT_EQ(s->colour, RED);
-    EXPECT_EQ(s->mode, 1);
-    EXPECT_EQ(s->x1, 1);
-    EXPECT_EQ(s->y2, 4);
-    s = s->next;
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->kind, 1);
-    EXPECT_EQ(s->colour, GREEN);
-    EXPECT_EQ(s->colour2, BLUE);
-    EXPECT_EQ(s->mode, 2);
-    EXPECT_EQ(s->x1, -5);
-    EXPECT_EQ(s->y1, -6);
-    s = s->next;
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->x2, 11);
-    EXPECT_EQ(s->next, nullptr);
+    for (const V& w : want) {
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ((V{s->kind, s->colour, w[2] < 0 ? -1 : s->colour2, s->mode, s->x1, s->y1, s->x2, s->y2}), w);
+        s = s->next;
+    }
+    EXPECT_EQ(s, nullptr);
 
     // Reloading empties the list and keeps the layer.
     ZK_LoadVectoBg(4);
-    EXPECT_EQ(zk_bg[4].used, 1);
-    EXPECT_EQ(zk_bg[4].kind, 255);
+    EXPECT_EQ((V{zk_bg[4].used, zk_bg[4].kind}), (V{1, 255}));
     EXPECT_EQ(zk_bg[4].shapes, nullptr);
     ZK_VectoBgAddLine(4, 0, 0, 1, 1, RED, 0);  // released by the delete below
 

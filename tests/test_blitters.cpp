@@ -36,17 +36,12 @@ Rect ref_clip(int64_t x, int64_t y, int64_t w, int64_t h) {
     const ClipWindow& win = zk_window[zk_curwindow];
     const int64_t left = std::max<int64_t>(win.left, 0), top = std::max<int64_t>(win.top, 0);
     const int64_t right = std::min<int64_t>(win.right, 239), bottom = std::min<int64_t>(win.bottom, 319);
-    Rect r{0, 0, w, h};
-    if (x < left) r.fc = left - x;
-    if (x + w > right) r.ec = right - x + 1;
-    if (y < top) r.fr = top - y;
-    if (y + h > bottom) r.er = bottom - y + 1;
+    Rect r{x < left ? left - x : 0, y < top ? top - y : 0, x + w > right ? right - x + 1 : w,
+           y + h > bottom ? bottom - y + 1 : h};
     if (zk_cursprite != -1) {
         const Sprite* s = zk_sprites[zk_cursprite];
-        r.fc = std::max<int64_t>(r.fc, s->clipLeft);
-        r.fr = std::max<int64_t>(r.fr, s->clipTop);
-        r.ec = std::min<int64_t>(r.ec, s->clipRight + 1);
-        r.er = std::min<int64_t>(r.er, s->clipBottom + 1);
+        r = {std::max<int64_t>(r.fc, s->clipLeft), std::max<int64_t>(r.fr, s->clipTop),
+             std::min<int64_t>(r.ec, s->clipRight + 1), std::min<int64_t>(r.er, s->clipBottom + 1)};
     }
     return r;
 }
@@ -60,14 +55,8 @@ void ref_put(uint16_t* buf, int64_t x, int64_t y, uint16_t colour, int alpha) {
 // describes.
 std::vector<bool> ref_decode_line(const uint8_t* runs, int w) {
     std::vector<bool> opaque(size_t(w), false);
-    int x = 0;
-    const uint8_t* p = runs;
-    for (;;) {
-        x += *p++;
-        if (x >= w) break;
-        const int n = *p++;
-        for (int i = 0; i < n; ++i) opaque[size_t(x + i)] = true;
-        x += n;
+    for (int x = *runs++; x < w; x += *runs++) {
+        for (int i = 0, n = *runs++; i < n; ++i) opaque[size_t(x++)] = true;
         if (x >= w) break;
     }
     return opaque;
@@ -81,8 +70,10 @@ struct Image {
     std::vector<uint16_t> palette;
     std::vector<uint8_t> runs;
     std::vector<uint16_t> lineOffsets;
-    uint16_t colour16(int64_t c, int64_t r) const { return p16[size_t(r * w + c)]; }
-    uint16_t colour8(int64_t c, int64_t r) const { return palette[p8[size_t(r * w + c)]]; }
+    uint16_t colour(bool eight, int64_t c, int64_t r) const {
+        return eight ? palette[p8[size_t(r * w + c)]] : p16[size_t(r * w + c)];
+    }
+    bool keyed(bool eight, int64_t c, int64_t r) const { return eight ? p8[size_t(r * w + c)] == 0 : p16[size_t(r * w + c)] == 0xF81F; }
 };
 
 // Builds the run list of an image from its transparency: per line
@@ -93,16 +84,13 @@ void build_runs(Image& im, const std::vector<bool>& transparent) {
     im.lineOffsets.clear();
     for (int r = 0; r < im.h; ++r) {
         im.lineOffsets.push_back(uint16_t(im.runs.size()));
-        int c = 0;
-        while (c < im.w) {
-            int t = 0;
-            while (c < im.w && transparent[size_t(r * im.w + c)]) ++c, ++t;
-            im.runs.push_back(uint8_t(t));
-            if (c >= im.w) break;
-            int o = 0;
-            while (c < im.w && !transparent[size_t(r * im.w + c)]) ++c, ++o;
-            im.runs.push_back(uint8_t(o));
-        }
+        for (int c = 0; c < im.w;)
+            for (bool opaque : {false, true}) {  // a transparent count, then an opaque one
+                int n = 0;
+                for (; c < im.w && transparent[size_t(r * im.w + c)] != opaque; ++c) ++n;
+                im.runs.push_back(uint8_t(n));
+                if (c >= im.w) break;
+            }
     }
     for (int i = 0; i < 4; ++i) im.runs.push_back(0xFF);
 }
@@ -113,7 +101,7 @@ void ref_fast(uint16_t* buf, const Image& im, bool eight, int x, int y, int alph
     const Rect r = ref_clip(x, y, im.w, im.h);
     for (int64_t row = r.fr; row < r.er; ++row)
         for (int64_t c = r.fc; c < r.ec; ++c)
-            ref_put(buf, x + c, y + row, eight ? im.colour8(c, row) : im.colour16(c, row), alpha);
+            ref_put(buf, x + c, y + row, im.colour(eight, c, row), alpha);
 }
 
 void ref_rle(uint16_t* buf, const Image& im, bool eight, int x, int y, int alpha) {
@@ -121,8 +109,7 @@ void ref_rle(uint16_t* buf, const Image& im, bool eight, int x, int y, int alpha
     for (int64_t row = r.fr; row < r.er; ++row) {
         const std::vector<bool> opaque = ref_decode_line(im.runs.data() + im.lineOffsets[size_t(row)], im.w);
         for (int64_t c = r.fc; c < r.ec; ++c)
-            if (opaque[size_t(c)])
-                ref_put(buf, x + c, y + row, eight ? im.colour8(c, row) : im.colour16(c, row), alpha);
+            if (opaque[size_t(c)]) ref_put(buf, x + c, y + row, im.colour(eight, c, row), alpha);
     }
 }
 
@@ -131,15 +118,8 @@ void ref_toscreen(uint16_t* buf, const Image& im, bool eight, int x, int y, int 
     const Rect r = ref_clip(x, y, im.w, im.h);
     for (int64_t row = r.fr; row < r.er; ++row)
         for (int64_t c = r.fc; c < r.ec; ++c) {
-            const int64_t sc = fx ? r.fc + r.ec - 1 - c : c;
-            const int64_t sr = fy ? r.fr + r.er - 1 - row : row;
-            if (eight) {
-                if (im.p8[size_t(sr * im.w + sc)] == 0) continue;
-                ref_put(buf, x + c, y + row, im.colour8(sc, sr), alpha);
-            } else {
-                if (im.p16[size_t(sr * im.w + sc)] == 0xF81F) continue;
-                ref_put(buf, x + c, y + row, im.colour16(sc, sr), alpha);
-            }
+            const int64_t sc = fx ? r.fc + r.ec - 1 - c : c, sr = fy ? r.fr + r.er - 1 - row : row;
+            if (!im.keyed(eight, sc, sr)) ref_put(buf, x + c, y + row, im.colour(eight, sc, sr), alpha);
         }
 }
 
@@ -150,10 +130,7 @@ void ref_letter(uint16_t* buf, const uint16_t* colours, const uint16_t* masks, i
         for (int64_t c = r.fc; c < r.ec; ++c) {
             const uint16_t m = masks[row * w + c], k = colours[row * w + c];
             uint16_t& d = buf[(y + row) * 240 + x + c];
-            if (alpha == 32)
-                d = uint16_t((d & ~m) | (k & m));
-            else if (m != 0)
-                d = ref_blend(k, d, alpha);
+            if (alpha == 32 || m != 0) d = alpha == 32 ? uint16_t((d & ~m) | (k & m)) : ref_blend(k, d, alpha);
         }
 }
 
@@ -162,8 +139,7 @@ class Blitters : public ::testing::Test {
 protected:
     void SetUp() override {
         zk_window[0] = {0, 0, 239, 319};
-        zk_curwindow = 0;
-        zk_cursprite = -1;
+        zk_curwindow = 0, zk_cursprite = -1;
         std::memset(zk_buffer, 0, sizeof zk_buffer);
     }
     void TearDown() override {
@@ -171,8 +147,7 @@ protected:
             zk_sprites[kSlot] = nullptr;
             std::free(sprite_);
         }
-        zk_cursprite = -1;
-        zk_curwindow = 0;
+        zk_cursprite = -1, zk_curwindow = 0;
         for (int i = 1; i < 16; ++i) zk_window[i] = {0, 0, 0, 0};
     }
     // A hand-made sprite record whose clip rectangle the blitters apply.
@@ -181,10 +156,8 @@ protected:
             sprite_ = static_cast<Sprite*>(std::calloc(1, sizeof(Sprite)));
             zk_sprites[kSlot] = sprite_;
         }
-        sprite_->clipLeft = uint8_t(l);
-        sprite_->clipTop = uint8_t(t);
-        sprite_->clipRight = uint8_t(r);
-        sprite_->clipBottom = uint8_t(b);
+        sprite_->clipLeft = uint8_t(l), sprite_->clipTop = uint8_t(t);
+        sprite_->clipRight = uint8_t(r), sprite_->clipBottom = uint8_t(b);
         zk_cursprite = kSlot;
     }
     void compare_with_reference(unsigned seed);
@@ -196,8 +169,7 @@ uint16_t at(int x, int y) { return zk_buffer[y * 240 + x]; }
 
 Image random_image(std::mt19937& rng, int w, int h, int transparentPercent) {
     Image im;
-    im.w = w;
-    im.h = h;
+    im.w = w, im.h = h;
     im.palette.resize(256);
     for (auto& c : im.palette) c = uint16_t(rng());
     im.palette[0] = uint16_t(rng() & 1 ? 0xF81F : rng());
@@ -247,9 +219,7 @@ void random_clip(std::mt19937& rng, F&& sprite_clip) {
 
 int random_alpha(std::mt19937& rng) {
     const int v = int(rng() % 40);
-    if (v < 34) return v;                  // 0..33
-    if (v < 37) return 32;                 // opaque more often
-    return v == 37 ? -1 : 16;
+    return v < 34 ? v : v < 37 ? 32 : v == 37 ? -1 : 16;  // 0..33, opaque more often, -1, half
 }
 
 }  // namespace
@@ -303,15 +273,13 @@ TEST_F(Blitters, ClipLimitsOfTheWorkedCases) {
         {40000, 40000, 16, 16, {-1}, 0, 0, -32768, -32768},
     };
     for (const Case& c : cases) {
-        if (c.spriteClip[0] >= 0)
-            use_sprite_clip(c.spriteClip[0], c.spriteClip[1], c.spriteClip[2], c.spriteClip[3]);
-        else
-            zk_cursprite = -1;
+        zk_cursprite = -1;
+        if (c.spriteClip[0] >= 0) use_sprite_clip(c.spriteClip[0], c.spriteClip[1], c.spriteClip[2], c.spriteClip[3]);
         ZK_AdjustCopyLimits(c.x, c.y, c.w, c.h);
-        EXPECT_EQ(zk_limits.firstColumn, c.fc) << c.x << "," << c.y;
-        EXPECT_EQ(zk_limits.firstRow, c.fr) << c.x << "," << c.y;
-        EXPECT_EQ(zk_limits.endColumn, c.ec) << c.x << "," << c.y;
-        EXPECT_EQ(zk_limits.endRow, c.er) << c.x << "," << c.y;
+        const CopyLimits& l = zk_limits;
+        EXPECT_EQ((std::vector<int>{l.firstColumn, l.firstRow, l.endColumn, l.endRow}),
+                  (std::vector<int>{c.fc, c.fr, c.ec, c.er}))
+            << c.x << "," << c.y;
     }
 }
 
@@ -346,41 +314,30 @@ void Blitters::compare_with_reference(unsigned seed) {
         const int alpha = random_alpha(rng);
         const bool fx = rng() & 1, fy = rng() & 1;
         const int routine = iter % 8;
+        const bool eight = routine & 1;
+        // An exactly sized run list, so any read past its closing bytes is caught.
+        std::vector<uint8_t> runs(im.runs);
         std::memcpy(ref, zk_buffer, sizeof ref);
         switch (routine) {
             case 0:
-                ZK_Copy16bitFastCopy(im.p16.data(), w, h, x, y, alpha);
-                ref_fast(ref, im, false, x, y, alpha);
-                break;
             case 1:
-                ZK_Copy8bitFastCopy(im.p8.data(), im.palette.data(), w, h, x, y, alpha);
-                ref_fast(ref, im, true, x, y, alpha);
+                if (eight) ZK_Copy8bitFastCopy(im.p8.data(), im.palette.data(), w, h, x, y, alpha);
+                else ZK_Copy16bitFastCopy(im.p16.data(), w, h, x, y, alpha);
+                ref_fast(ref, im, eight, x, y, alpha);
                 break;
-            case 2: {
-                // An exactly sized run list, so any read past its closing
-                // bytes is caught.
-                std::vector<uint8_t> runs(im.runs);
-                ZK_Copy16bitRLE(im.p16.data(), runs.data(), im.lineOffsets.data(), w, h, x, y, alpha);
-                ref_rle(ref, im, false, x, y, alpha);
+            case 2:
+            case 3:
+                if (eight) ZK_Copy8bitRLE(im.p8.data(), im.palette.data(), runs.data(), im.lineOffsets.data(), w, h, x, y, alpha);
+                else ZK_Copy16bitRLE(im.p16.data(), runs.data(), im.lineOffsets.data(), w, h, x, y, alpha);
+                ref_rle(ref, im, eight, x, y, alpha);
                 break;
-            }
-            case 3: {
-                std::vector<uint8_t> runs(im.runs);
-                ZK_Copy8bitRLE(im.p8.data(), im.palette.data(), runs.data(), im.lineOffsets.data(), w, h, x, y,
-                               alpha);
-                ref_rle(ref, im, true, x, y, alpha);
-                break;
-            }
             case 4:
-                ZK_Copy16bitToScreen(im.p16.data(), w, h, x, y, alpha, int8_t(fx ? (rng() % 2 ? 1 : -128) : 0),
-                                     int8_t(fy ? 7 : 0));
-                ref_toscreen(ref, im, false, x, y, alpha, fx, fy);
+            case 5:  // any non-zero flag mirrors
+                if (eight) ZK_Copy8bitToScreen(im.p8.data(), im.palette.data(), w, h, x, y, alpha, int8_t(fx), int8_t(fy));
+                else ZK_Copy16bitToScreen(im.p16.data(), w, h, x, y, alpha, int8_t(fx ? (rng() % 2 ? 1 : -128) : 0), int8_t(fy ? 7 : 0));
+                ref_toscreen(ref, im, eight, x, y, alpha, fx, fy);
                 break;
-            case 5:
-                ZK_Copy8bitToScreen(im.p8.data(), im.palette.data(), w, h, x, y, alpha, int8_t(fx), int8_t(fy));
-                ref_toscreen(ref, im, true, x, y, alpha, fx, fy);
-                break;
-            case 6: {
+            case 6: {  // colours then masks, the masks mostly 0 or 0xFFFF
                 std::vector<uint16_t> block(size_t(2 * w * h));
                 for (size_t i = 0; i < block.size(); ++i) {
                     const uint32_t v = rng();
@@ -418,23 +375,29 @@ void Blitters::compare_with_reference(unsigned seed) {
     }
     EXPECT_EQ(mismatches, 0);
 }
-
 // ---------------------------------------------------------------- worked cases
+namespace {
+using P = std::vector<uint16_t>;
+P row(int x, int y, int n) { return {zk_buffer + y * 240 + x, zk_buffer + y * 240 + x + n}; }
+void clear() { std::memset(zk_buffer, 0, sizeof zk_buffer); }
+}  // namespace
+
 TEST_F(Blitters, WorkedCasesOfTheCopyRoutines) {
     // A 16 x 16 image whose pixel (c, r) is c + 16 r + 1 (never the key).
-    std::vector<uint16_t> p16(256);
+    std::vector<uint16_t> p16(256), pal(256);
     std::vector<uint8_t> p8(256);
-    std::vector<uint16_t> pal(256);
     for (int i = 0; i < 256; ++i) p16[size_t(i)] = uint16_t(i + 1), p8[size_t(i)] = uint8_t(i), pal[size_t(i)] = uint16_t(0x1000 + i);
 
     // At x = -5: buffer columns 0..10 show source columns 5..15.
     ZK_Copy16bitFastCopy(p16.data(), 16, 16, -5, 0, 32);
-    EXPECT_EQ(at(0, 0), 6);
-    EXPECT_EQ(at(10, 15), 16 + 15 * 16);
-    EXPECT_EQ(at(11, 0), 0);
+    for (int r : {0, 15}) {
+        P want(12, 0);
+        for (int c = 0; c < 11; ++c) want[size_t(c)] = uint16_t(16 * r + c + 6);
+        EXPECT_EQ(row(0, r, 12), want) << "row " << r;
+    }
 
     // Sprite clip (2, 2, 5, 5): only source columns and rows 2..5.
-    std::memset(zk_buffer, 0, sizeof zk_buffer);
+    clear();
     use_sprite_clip(2, 2, 5, 5);
     ZK_Copy8bitFastCopy(p8.data(), pal.data(), 16, 16, 100, 100, 32);
     int drawn = 0;
@@ -456,20 +419,18 @@ TEST_F(Blitters, WorkedCasesOfTheCopyRoutines) {
     EXPECT_EQ(at(239, 319), 329);
 
     // Index 0 and 0xF81F: drawn by FastCopy, skipped by ToScreen.
-    std::memset(zk_buffer, 0, sizeof zk_buffer);
     const uint16_t key16[2] = {0xF81F, 0x1234};
     const uint8_t key8[2] = {0, 1};
+    clear();
     ZK_Copy16bitFastCopy(key16, 2, 1, 0, 0, 32);
     ZK_Copy8bitFastCopy(key8, pal.data(), 2, 1, 0, 1, 32);
-    EXPECT_EQ(at(0, 0), 0xF81F);
-    EXPECT_EQ(at(0, 1), 0x1000);
-    std::memset(zk_buffer, 0, sizeof zk_buffer);
+    EXPECT_EQ(row(0, 0, 1), (P{0xF81F}));
+    EXPECT_EQ(row(0, 1, 1), (P{0x1000}));
+    clear();
     ZK_Copy16bitToScreen(key16, 2, 1, 0, 0, 32, 0, 0);
     ZK_Copy8bitToScreen(key8, pal.data(), 2, 1, 0, 1, 32, 0, 0);
-    EXPECT_EQ(at(0, 0), 0);
-    EXPECT_EQ(at(1, 0), 0x1234);
-    EXPECT_EQ(at(0, 1), 0);
-    EXPECT_EQ(at(1, 1), 0x1001);
+    EXPECT_EQ(row(0, 0, 2), (P{0, 0x1234}));
+    EXPECT_EQ(row(0, 1, 2), (P{0, 0x1001}));
 
     // Mirroring: unclipped, source column 15 at buffer column x; both flags put
     // (15, 15) at (x, y); clipped at x = -4, buffer column 0 shows column 15
@@ -478,11 +439,10 @@ TEST_F(Blitters, WorkedCasesOfTheCopyRoutines) {
     EXPECT_EQ(at(50, 50), 16);
     ZK_Copy16bitToScreen(p16.data(), 16, 16, 50, 80, 32, 1, 1);
     EXPECT_EQ(at(50, 80), 256);
-    std::memset(zk_buffer, 0, sizeof zk_buffer);
+    clear();
     ZK_Copy8bitToScreen(p8.data(), pal.data(), 16, 1, -4, 0, 32, 1, 0);
-    EXPECT_EQ(at(0, 0), 0x1000 + 15);
-    EXPECT_EQ(at(11, 0), 0x1000 + 4);
-    EXPECT_EQ(at(12, 0), 0);
+    EXPECT_EQ(row(0, 0, 1), (P{0x1000 + 15}));
+    EXPECT_EQ(row(11, 0, 2), (P{0x1000 + 4, 0}));
 
     // alpha 16 of white over black and of black over white; alpha 0 and
     // below leave FastCopy and ToScreen without effect.
@@ -491,8 +451,7 @@ TEST_F(Blitters, WorkedCasesOfTheCopyRoutines) {
     zk_buffer[1] = 0xFFFF;
     ZK_Copy16bitFastCopy(&white, 1, 1, 0, 0, 16);
     ZK_Copy16bitToScreen(&black, 1, 1, 1, 0, 16, 0, 0);
-    EXPECT_EQ(zk_buffer[0], 0x7BEF);
-    EXPECT_EQ(zk_buffer[1], 0x7BEF);
+    EXPECT_EQ(row(0, 0, 2), (P{0x7BEF, 0x7BEF}));
     for (int a : {0, -1, -1000}) {
         ZK_Copy16bitFastCopy(&white, 1, 1, 0, 0, a);
         ZK_Copy16bitToScreen(&white, 1, 1, 0, 0, a, 0, 0);
@@ -514,29 +473,27 @@ TEST_F(Blitters, RunListLinesDrawTheirOpaqueColumns) {
         {{3, 10, 3}, 0, 7, 3, 7},    {{3, 10, 3}, 13, 239, -1, -1}, {{0, 16}, 0, 239, 0, 15},
         {{0, 16}, 15, 239, 15, 15},  {{3, 10, 3}, 12, 239, 12, 12},
     };
-    std::vector<uint16_t> p16(16);
+    std::vector<uint16_t> p16(16), pal(256, 0x0F0F);
     std::vector<uint8_t> p8(16);
-    std::vector<uint16_t> pal(256, 0x0F0F);
     for (int i = 0; i < 16; ++i) p16[size_t(i)] = uint16_t(100 + i), p8[size_t(i)] = uint8_t(i), pal[size_t(i)] = uint16_t(200 + i);
+    const uint16_t offsets[1] = {0};
     for (const Case& c : cases) {
         std::vector<uint8_t> runs(c.line);
-        for (int i = 0; i < 4; ++i) runs.push_back(0xFF);
-        const uint16_t offsets[1] = {0};
+        runs.insert(runs.end(), 4, 0xFF);
         ZK_SetWindowLimits(3, c.windowLeft, 0, c.windowRight, 319);
         zk_curwindow = 3;
         for (int eight = 0; eight < 2; ++eight)
             for (int alpha : {32, 31}) {
-                std::memset(zk_buffer, 0, sizeof zk_buffer);
+                clear();
                 if (eight)
                     ZK_Copy8bitRLE(p8.data(), pal.data(), runs.data(), offsets, 16, 1, 0, 0, alpha);
                 else
                     ZK_Copy16bitRLE(p16.data(), runs.data(), offsets, 16, 1, 0, 0, alpha);
-                for (int col = 0; col < 240; ++col) {
-                    const bool drawn = c.firstDrawn >= 0 && col >= c.firstDrawn && col <= c.lastDrawn;
-                    const uint16_t want = !drawn ? 0 : ref_blend(uint16_t((eight ? 200 : 100) + col), 0, alpha);
-                    EXPECT_EQ(at(col, 0), want) << "line of " << c.line.size() << " window " << c.windowLeft << ".."
-                                                << c.windowRight << " column " << col;
-                }
+                P want(240, 0);
+                for (int col = c.firstDrawn; col >= 0 && col <= c.lastDrawn; ++col)
+                    want[size_t(col)] = ref_blend(uint16_t((eight ? 200 : 100) + col), 0, alpha);
+                EXPECT_EQ(row(0, 0, 240), want) << "line of " << c.line.size() << " window " << c.windowLeft << ".."
+                                                << c.windowRight << (eight ? " 8-bit" : " 16-bit") << " alpha " << alpha;
             }
         // Alpha 0 runs the blend and changes nothing.
         zk_buffer[5] = 0x1234;
@@ -546,35 +503,30 @@ TEST_F(Blitters, RunListLinesDrawTheirOpaqueColumns) {
 }
 
 TEST_F(Blitters, WorkedCasesOfTheLetterRoutines) {
-    // Plain letter, colour 0x001F: opaque over 0xFFFF, then alpha 16 over 0.
+    // Plain letter, colour 0x001F: opaque over 0xFFFF, then alpha 16 over 0
+    // (only the low 8 bits replaced where the mask is 0x00FF; blended, the
+    // whole colour).
     const uint16_t masks[3] = {0xFFFF, 0x0000, 0x00FF};
-    zk_buffer[0] = zk_buffer[1] = zk_buffer[2] = 0xFFFF;
-    ZK_CopyPlainLetter(masks, 0x001F, 3, 1, 0, 0, 32);
-    EXPECT_EQ(zk_buffer[0], 0x001F);
-    EXPECT_EQ(zk_buffer[1], 0xFFFF);
-    EXPECT_EQ(zk_buffer[2], 0xFF1F);  // only the low 8 bits replaced
-    zk_buffer[0] = zk_buffer[1] = 0;
-    zk_buffer[2] = 0xFFFF;
-    ZK_CopyPlainLetter(masks, 0x001F, 3, 1, 0, 0, 16);
-    EXPECT_EQ(zk_buffer[0], 0x000F);
-    EXPECT_EQ(zk_buffer[1], 0x0000);
-    zk_buffer[2] = 0xFFFF;
-    ZK_CopyPlainLetter(masks, 0x001F, 3, 1, 0, 0, 31);
-    EXPECT_EQ(zk_buffer[2], ref_blend(0x001F, 0xFFFF, 31));  // the whole blended colour
-    // Alpha 0 draws nothing.
-    ZK_CopyPlainLetter(masks, 0x001F, 3, 1, 0, 0, 0);
-    EXPECT_EQ(zk_buffer[2], ref_blend(0x001F, 0xFFFF, 31));
+    const struct { P before; int alpha; P after; } steps[] = {
+        {{0xFFFF, 0xFFFF, 0xFFFF}, 32, {0x001F, 0xFFFF, 0xFF1F}},
+        {{0, 0, 0xFFFF}, 16, {0x000F, 0x0000, ref_blend(0x001F, 0xFFFF, 16)}},
+        {{0, 0, 0xFFFF}, 31, {ref_blend(0x001F, 0, 31), 0x0000, ref_blend(0x001F, 0xFFFF, 31)}},
+        {{5, 6, 7}, 0, {5, 6, 7}},  // alpha 0 draws nothing
+    };
+    for (const auto& s : steps) {
+        std::copy(s.before.begin(), s.before.end(), zk_buffer);
+        ZK_CopyPlainLetter(masks, 0x001F, 3, 1, 0, 0, uint8_t(s.alpha));
+        EXPECT_EQ(row(0, 0, 3), s.after) << s.alpha;
+    }
 
     // Colour letter 2 x 1: colours then masks; half outside the left edge of
     // window 2, drawing only from the window edge on.
     const uint16_t block[4] = {0x1111, 0x2222, 0xFFFF, 0xFFFF};
-    std::memset(zk_buffer, 0, sizeof zk_buffer);
+    clear();
     ZK_CopyLetter(block, 1, 2, 1, 10, 0, 32);
-    EXPECT_EQ(at(10, 0), 0x1111);
-    EXPECT_EQ(at(11, 0), 0x2222);
+    EXPECT_EQ(row(10, 0, 2), (P{0x1111, 0x2222}));
     ZK_SetWindowLimits(2, 21, 0, 239, 319);
     zk_curwindow = 2;
     ZK_CopyLetter(block, 1, 2, 1, 20, 5, 32);
-    EXPECT_EQ(at(20, 5), 0);
-    EXPECT_EQ(at(21, 5), 0x2222);
+    EXPECT_EQ(row(20, 5, 2), (P{0, 0x2222}));
 }

@@ -29,10 +29,9 @@ constexpr uint16_t rgb565(uint32_t c) {
 struct Exact {
     std::unique_ptr<uint8_t[]> bytes;
     size_t size;
-    Exact(const std::vector<uint8_t>& v, size_t n) : bytes(new uint8_t[n ? n : 1]), size(n) {
-        if (n && !v.empty()) std::memcpy(bytes.get(), v.data(), std::min(n, v.size()));
+    explicit Exact(const std::vector<uint8_t>& v) : bytes(new uint8_t[v.empty() ? 1 : v.size()]), size(v.size()) {
+        if (size) std::memcpy(bytes.get(), v.data(), size);
     }
-    explicit Exact(const std::vector<uint8_t>& v) : Exact(v, v.size()) {}
 };
 
 // Reads an image's run list back into one flag per pixel (true: drawn),
@@ -47,9 +46,7 @@ std::vector<bool> readRuns(const SpriteImage* im) {
         int x = 0;
         for (bool opaque = false; x < im->width; opaque = !opaque) {
             const int n = im->runs[p++];
-            if (x > 0 || opaque) {
-                EXPECT_GT(n, 0) << "line " << y;
-            }
+            if (x > 0 || opaque) { EXPECT_GT(n, 0) << "line " << y; }
             for (int i = 0; i < n; ++i) drawn.push_back(opaque);
             x += n;
         }
@@ -60,6 +57,23 @@ std::vector<bool> readRuns(const SpriteImage* im) {
 }
 
 std::vector<uint8_t> fill(size_t n, uint8_t v) { return std::vector<uint8_t>(n, v); }
+
+// Decodes the data from a block of exactly its size.
+SpriteImage* toSprite(const std::vector<uint8_t>& data) {
+    const Exact gif(data);
+    return ZK_GifToSprite(gif.bytes.get(), gif.size);
+}
+
+ZkGifFrame frame(int w, int h, std::vector<uint8_t> pixels, int delay = -1) {
+    ZkGifFrame f;
+    f.width = w, f.height = h, f.pixels = std::move(pixels), f.delay = delay;
+    return f;
+}
+
+uint8_t firstPixel(const SpriteImage* im) { return static_cast<const uint8_t*>(im->pixels)[0]; }
+
+using V = std::vector<int64_t>;
+V shape(const SpriteImage* im) { return {im->depth, im->opaque, im->width, im->height}; }
 
 struct Cleanup {
     ~Cleanup() {
@@ -87,24 +101,19 @@ TEST(GifToSprite, KeyColourMovesToIndexZeroAndTheRunsMarkIt) {
         SCOPED_TRACE(c.name);
         auto colours = rainbow();
         for (int k : c.keys) colours[size_t(k)] = MAGENTA;
-        const Exact gif(zk_make_gif(8, 4, colours, pixels));
         const uint16_t before = zk_nsprite_alloc;
-        SpriteImage* im = ZK_GifToSprite(gif.bytes.get(), gif.size);
+        SpriteImage* im = toSprite(zk_make_gif(8, 4, colours, pixels));
         ASSERT_NE(im, nullptr);
         EXPECT_EQ(zk_nsprite_alloc, before + 1);
         EXPECT_EQ(zk_sprite_alloc[before], im);
-        EXPECT_EQ(im->depth, 1);
-        EXPECT_EQ(im->width, 8);
-        EXPECT_EQ(im->height, 4);
+        EXPECT_EQ(shape(im), (V{1, c.transparent < 0, 8, 4}));
         const auto* px = static_cast<const uint8_t*>(im->pixels);
         if (c.transparent < 0) {
-            EXPECT_EQ(im->opaque, 1);
             EXPECT_EQ(im->runs, nullptr);
             EXPECT_EQ(im->lineOffsets, nullptr);
-            for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(px[i], pixels[i]);
+            EXPECT_EQ(std::vector<uint8_t>(px, px + pixels.size()), pixels);
             continue;
         }
-        EXPECT_EQ(im->opaque, 0);
         EXPECT_EQ(im->palette[0], 0xF81F);
         const int k = c.transparent;
         // The picture's colours are unchanged: every pixel shows what it
@@ -118,11 +127,11 @@ TEST(GifToSprite, KeyColourMovesToIndexZeroAndTheRunsMarkIt) {
         ASSERT_EQ(drawn.size(), pixels.size());
         for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(drawn[i], pixels[i] != k) << "pixel " << i;
     }
-    zk_cleanspritealloc();
-    EXPECT_EQ(zk_nsprite_alloc, 0);
-    EXPECT_EQ(zk_sprite_alloc[0], nullptr);
-    zk_cleanspritealloc();  // with no images it only sets the count
-    EXPECT_EQ(zk_nsprite_alloc, 0);
+    for (int twice = 0; twice < 2; ++twice) {  // with no images it only sets the count
+        zk_cleanspritealloc();
+        EXPECT_EQ(zk_nsprite_alloc, 0);
+        EXPECT_EQ(zk_sprite_alloc[0], nullptr);
+    }
 }
 
 TEST(GifToSprite, SixteenColoursLeaveTheRestOfThePaletteAlone) {
@@ -135,15 +144,15 @@ TEST(GifToSprite, SixteenColoursLeaveTheRestOfThePaletteAlone) {
     uint8_t pixels[16] = {};
     EXPECT_EQ(DecodeGif(bytes.data(), bytes.size(), pixels, palette, 0, 4, 4), 0);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(palette[i], rgb565(colours[size_t(i)]));
-    for (int i = 16; i < 256; ++i) ASSERT_EQ(palette[i], 0xABCD) << i;
+    EXPECT_EQ(std::vector<uint16_t>(palette + 16, palette + 256), std::vector<uint16_t>(240, 0xABCD));
     // ... and the loaders start from zeroed palettes, so the key cannot hide
     // above the colour count.
     SpriteImage* im = ZK_GifToSprite(bytes.data(), bytes.size());
     ASSERT_NE(im, nullptr);
     EXPECT_EQ(im->opaque, 1);
-    for (int i = 16; i < 256; ++i) ASSERT_EQ(im->palette[i], 0) << i;
+    EXPECT_EQ(std::vector<uint16_t>(im->palette + 16, im->palette + 256), std::vector<uint16_t>(240, 0));
     ZK_BgLoadGif(3, bytes.data(), bytes.size());
-    for (int i = 16; i < 256; ++i) ASSERT_EQ(zk_bg[3].palette[i], 0) << i;
+    EXPECT_EQ(std::vector<uint16_t>(zk_bg[3].palette + 16, zk_bg[3].palette + 256), std::vector<uint16_t>(240, 0));
     EXPECT_EQ(zk_bg[3].plain, 1);
 }
 
@@ -154,23 +163,17 @@ TEST(GifToSprite, FullWidthLinesAndRunLimits) {
     // 240 wide: an opaque line is 00 F0, a transparent one F0.
     std::vector<uint8_t> px(480, 1);
     std::fill(px.begin() + 240, px.end(), 0);
-    const Exact line240(zk_make_gif(240, 2, colours, px));
-    SpriteImage* im = ZK_GifToSprite(line240.bytes.get(), line240.size);
+    SpriteImage* im = toSprite(zk_make_gif(240, 2, colours, px));
     ASSERT_NE(im, nullptr);
-    const uint8_t want[] = {0x00, 0xF0, 0xF0, 0xFF, 0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(std::memcmp(im->runs, want, sizeof want), 0);
-    EXPECT_EQ(im->lineOffsets[0], 0);
-    EXPECT_EQ(im->lineOffsets[1], 2);
+    EXPECT_EQ(std::vector<uint8_t>(im->runs, im->runs + 7), (std::vector<uint8_t>{0x00, 0xF0, 0xF0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ((V{im->lineOffsets[0], im->lineOffsets[1]}), (V{0, 2}));
 
     // A run of 256 pixels cannot be written as one byte: no image.
     std::vector<uint8_t> wide(300, 1);
     wide[0] = 0;
-    const auto longRun = zk_make_gif(300, 1, colours, wide);
-    EXPECT_EQ(ZK_GifToSprite(longRun.data(), longRun.size()), nullptr);
+    EXPECT_EQ(toSprite(zk_make_gif(300, 1, colours, wide)), nullptr);
     // An opaque picture has no run list, so its width is free.
-    auto noKey = rainbow();
-    const auto opaqueWide = zk_make_gif(300, 1, noKey, fill(300, 1));
-    EXPECT_NE(ZK_GifToSprite(opaqueWide.data(), opaqueWide.size()), nullptr);
+    EXPECT_NE(toSprite(zk_make_gif(300, 1, rainbow(), fill(300, 1))), nullptr);
 
     // Lines of 255 alternating pixels take 255 bytes: 256 lines fit in the
     // 65,536-byte limit with the closing bytes, 257 do not.
@@ -178,8 +181,7 @@ TEST(GifToSprite, FullWidthLinesAndRunLimits) {
         std::vector<uint8_t> zebra(size_t(255 * lines));
         for (size_t i = 0; i < zebra.size(); ++i) zebra[i] = uint8_t((i % 255) & 1);
         const uint16_t count = zk_nsprite_alloc;
-        const auto gif = zk_make_gif(255, lines, colours, zebra);
-        SpriteImage* z = ZK_GifToSprite(gif.data(), gif.size());
+        SpriteImage* z = toSprite(zk_make_gif(255, lines, colours, zebra));
         if (lines == 256) {
             ASSERT_NE(z, nullptr);
             EXPECT_EQ(z->lineOffsets[255], 255 * 255);
@@ -197,32 +199,25 @@ TEST(GifToSprite, TheRegistryHolds1024Images) {
     for (int i = 0; i < 1024; ++i) ASSERT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr) << i;
     EXPECT_EQ(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
     EXPECT_EQ(zk_nsprite_alloc, 1024);
-    zk_cleanspritealloc();
-    EXPECT_EQ(zk_nsprite_alloc, 0);
 }
 
 TEST(GifDecode, InterlacedRowsLandInPassOrder) {
     Cleanup cleanup;
     // Stored line i is filled with the value i, so each row shows when it
     // was decoded.
-    struct Case {
-        int rows;
-        std::vector<int> order;  // the row that stored line i lands on
-    } cases[] = {{10, {0, 8, 4, 2, 6, 1, 3, 5, 7, 9}}, {3, {0, 2, 1}}, {1, {0}}};
+    struct Case { int rows; std::vector<int> order; /* the row that stored line i lands on */ } cases[] = {
+        {10, {0, 8, 4, 2, 6, 1, 3, 5, 7, 9}}, {3, {0, 2, 1}}, {1, {0}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rows);
-        ZkGifFrame f;
-        f.width = 3;
-        f.height = c.rows;
+        ZkGifFrame f = frame(3, c.rows, {});
         f.interlace = true;
-        for (int i = 0; i < c.rows; ++i)
-            for (int x = 0; x < 3; ++x) f.pixels.push_back(uint8_t(i + 1));
-        const Exact gif(zk_make_gif(3, c.rows, rainbow(16), {f}));
-        SpriteImage* im = ZK_GifToSprite(gif.bytes.get(), gif.size);
+        for (int i = 0; i < c.rows * 3; ++i) f.pixels.push_back(uint8_t(i / 3 + 1));
+        SpriteImage* im = toSprite(zk_make_gif(3, c.rows, rainbow(16), {f}));
         ASSERT_NE(im, nullptr);
+        std::vector<uint8_t> want(size_t(c.rows) * 3);
+        for (int i = 0; i < c.rows * 3; ++i) want[size_t(c.order[size_t(i / 3)] * 3 + i % 3)] = uint8_t(i / 3 + 1);
         const auto* px = static_cast<const uint8_t*>(im->pixels);
-        for (int i = 0; i < c.rows; ++i)
-            for (int x = 0; x < 3; ++x) EXPECT_EQ(px[c.order[size_t(i)] * 3 + x], i + 1) << "line " << i;
+        EXPECT_EQ(std::vector<uint8_t>(px, px + want.size()), want);
     }
 }
 
@@ -230,10 +225,8 @@ TEST(GifDecode, FramesAreClippedToTheScreenAndCapped) {
     Cleanup cleanup;
     // Frames at their own places; the second hangs off the right and
     // bottom of the 8 x 6 screen and the third lies wholly outside it.
-    ZkGifFrame a, b, off;
-    a.left = 1, a.top = 1, a.width = 2, a.height = 2, a.pixels = fill(4, 3);
-    b.width = 5, b.height = 4, b.pixels = fill(20, 4);
-    off.width = 4, off.height = 4, off.pixels = fill(16, 5);
+    ZkGifFrame a = frame(2, 2, fill(4, 3)), b = frame(5, 4, fill(20, 4)), off = frame(4, 4, fill(16, 5));
+    a.left = 1, a.top = 1;
     auto bytes = zk_make_gif(8, 6, rainbow(16), {a, b, off});
     ASSERT_FALSE(bytes.empty());
     zk_gif_put16(bytes, zk_gif_descriptor_at(bytes, 1) + 1, 5);    // left 5: columns 5..9
@@ -257,11 +250,8 @@ TEST(GifDecode, FramesAreClippedToTheScreenAndCapped) {
     }
 
     // More frames than the cap: the decode stops after ZK_GIF_MAX_FRAMES.
-    std::vector<ZkGifFrame> many(ZK_GIF_MAX_FRAMES + 40);
-    for (size_t i = 0; i < many.size(); ++i) {
-        many[i].width = many[i].height = 1;
-        many[i].pixels = {uint8_t(i & 0xFF)};
-    }
+    std::vector<ZkGifFrame> many;
+    for (int i = 0; i < ZK_GIF_MAX_FRAMES + 40; ++i) many.push_back(frame(1, 1, {uint8_t(i & 0xFF)}));
     const auto capped = zk_make_gif(1, 1, rainbow(), many);
     uint8_t pixel = 0;
     uint16_t palette[256];
@@ -271,51 +261,40 @@ TEST(GifDecode, FramesAreClippedToTheScreenAndCapped) {
 
 TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
     Cleanup cleanup;
-    auto frame = [](int delay, uint8_t value) {
-        ZkGifFrame f;
-        f.width = f.height = 2;
-        f.pixels = fill(4, value);
-        f.delay = delay;
-        return f;
+    auto square = [](int delay, uint8_t value) { return frame(2, 2, fill(4, value), delay); };
+    // The sample ring index of the frame loop counts refreshes.
+    auto refreshes = [](const std::vector<uint8_t>& gif, SpriteImage*& im) {
+        const uint8_t before = zk_nfps;
+        im = ZK_GifToSprite(gif.data(), gif.size());
+        return (zk_nfps - before) & 63;
     };
+    SpriteImage* im = nullptr;
     const int rc = zk_test_run([&] {
         ZK_Init();
         // delay in 1/100 s -> refreshes of 1/60 s (rounded up by the loop)
-        const struct {
-            int delay;
-            int refreshes;
-        } cases[] = {{0, 0}, {1, 1}, {5, 3}, {10, 6}, {100, 60}};
+        const struct { int delay, refreshes; } cases[] = {{0, 0}, {1, 1}, {5, 3}, {10, 6}, {100, 60}};
         for (const auto& c : cases) {
             SCOPED_TRACE(c.delay);
             ZK_GifInfo.firstFrame = 0;
             ZK_GifInfo.lastFrame = 100;
-            const auto gif = zk_make_gif(2, 2, rainbow(4), {frame(c.delay, 2)});
-            const uint8_t before = zk_nfps;
-            SpriteImage* im = ZK_GifToSprite(gif.data(), gif.size());
+            EXPECT_EQ(refreshes(zk_make_gif(2, 2, rainbow(4), {square(c.delay, 2)}), im), c.refreshes);
             if (!im) return 1;
-            EXPECT_EQ((zk_nfps - before) & 63, c.refreshes);  // the sample ring index counts refreshes
             EXPECT_EQ(static_cast<uint8_t*>(im->pixels)[3], 2);
-            EXPECT_EQ(ZK_GifInfo.frameCount, 1);
-            EXPECT_EQ(ZK_GifInfo.state, 1);
+            EXPECT_EQ((V{ZK_GifInfo.frameCount, ZK_GifInfo.state}), (V{1, 1}));
             EXPECT_EQ(ZK_GifInfo.speed, 1.0f);
         }
         // At firstFrame = lastFrame = 0 the first wait refreshes once and
         // ends the decode before the image after it.
         ZK_GifInfo.firstFrame = ZK_GifInfo.lastFrame = 0;
-        const auto gif = zk_make_gif(2, 2, rainbow(4), {frame(0, 1), frame(10, 2), frame(10, 3)});
-        const uint8_t before = zk_nfps;
-        SpriteImage* im = ZK_GifToSprite(gif.data(), gif.size());
-        EXPECT_EQ((zk_nfps - before) & 63, 1);
-        EXPECT_EQ(static_cast<uint8_t*>(im->pixels)[0], 1);
-        EXPECT_EQ(ZK_GifInfo.state, 0);
-        EXPECT_EQ(ZK_GifInfo.frameCount, 2);
+        const auto gif = zk_make_gif(2, 2, rainbow(4), {square(0, 1), square(10, 2), square(10, 3)});
+        EXPECT_EQ(refreshes(gif, im), 1);
+        EXPECT_EQ(firstPixel(im), 1);
+        EXPECT_EQ((V{ZK_GifInfo.frameCount, ZK_GifInfo.state}), (V{2, 0}));
         // Graphic control blocks below firstFrame do not wait.
         ZK_GifInfo.firstFrame = 2;
         ZK_GifInfo.lastFrame = 100;
-        const uint8_t before2 = zk_nfps;
-        im = ZK_GifToSprite(gif.data(), gif.size());
-        EXPECT_EQ((zk_nfps - before2) & 63, 6);
-        EXPECT_EQ(static_cast<uint8_t*>(im->pixels)[0], 3);
+        EXPECT_EQ(refreshes(gif, im), 6);
+        EXPECT_EQ(firstPixel(im), 3);
 
         // Code run by the frame loop steers the wait: a vector layer's hook
         // pauses at the first refresh and resumes at the third, so a wait of
@@ -334,11 +313,8 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
             SCOPED_TRACE(int(resume));
             calls = 0;
             resumeWith = resume;
-            const auto paced = zk_make_gif(2, 2, rainbow(4), {frame(5, 3)});
-            const uint8_t from = zk_nfps;
-            im = ZK_GifToSprite(paced.data(), paced.size());
-            EXPECT_EQ((zk_nfps - from) & 63, resume ? 5 : 3);
-            EXPECT_EQ(static_cast<uint8_t*>(im->pixels)[0], resume ? 3 : 0);
+            EXPECT_EQ(refreshes(zk_make_gif(2, 2, rainbow(4), {square(5, 3)}), im), resume ? 5 : 3);
+            EXPECT_EQ(firstPixel(im), resume ? 3 : 0);
         }
         zk_test_dovect = nullptr;
         return 0;
@@ -356,13 +332,8 @@ TEST(GifLayers, LoadersKeepIndicesOrConvertAndSetPlain) {
 
     ZK_BgLoadGif(10, keyed.data(), keyed.size());
     const BgLayer& bg = zk_bg[10];
-    EXPECT_EQ(bg.used, 1);
-    EXPECT_EQ(bg.kind, 3);
-    EXPECT_EQ(bg.depth, 1);
-    EXPECT_EQ(bg.width, 3);
-    EXPECT_EQ(bg.height, 2);
-    EXPECT_EQ(bg.priority, 10);
-    EXPECT_EQ(bg.plain, 0);
+    // used kind depth width height priority plain
+    EXPECT_EQ((V{bg.used, bg.kind, bg.depth, bg.width, bg.height, bg.priority, bg.plain}), (V{1, 3, 1, 3, 2, 10, 0}));
     EXPECT_EQ(std::memcmp(bg.pixels, px.data(), 6), 0);  // no remapping
     EXPECT_EQ(bg.palette[2], 0xF81F);
     ZK_BgLoadGif(10, opaque.data(), opaque.size());
@@ -370,9 +341,8 @@ TEST(GifLayers, LoadersKeepIndicesOrConvertAndSetPlain) {
 
     ZK_BgLoadGif16bit(11, keyed.data(), keyed.size());
     const BgLayer& b16 = zk_bg[11];
-    EXPECT_EQ(b16.depth, 2);
+    EXPECT_EQ((V{b16.depth, b16.plain}), (V{2, 0}));
     EXPECT_EQ(b16.palette, nullptr);
-    EXPECT_EQ(b16.plain, 0);
     const auto* p16 = static_cast<const uint16_t*>(b16.pixels);
     for (size_t i = 0; i < px.size(); ++i) EXPECT_EQ(p16[i], rgb565(colours[px[i]]));
     EXPECT_EQ(zk_gif_pal[2], 0xF81F);
@@ -388,11 +358,7 @@ TEST(GifBadInput, EveryLoaderEndsCleanly) {
     colours[0] = MAGENTA;
     std::vector<uint8_t> px(256);
     for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 7);
-    ZkGifFrame one, two;
-    one.width = one.height = two.width = two.height = 16;
-    one.pixels = px;
-    one.delay = 0;
-    two.pixels = fill(256, 9);
+    const ZkGifFrame one = frame(16, 16, px, 0), two = frame(16, 16, fill(256, 9));
     const auto base = zk_make_gif(16, 16, colours, {one, two});
     ASSERT_FALSE(base.empty());
     const size_t desc = zk_gif_descriptor_at(base, 0);
@@ -409,18 +375,26 @@ TEST(GifBadInput, EveryLoaderEndsCleanly) {
         cases.push_back({"cut in the header or map", {base.begin(), base.begin() + long(cut)}, NONE});
     for (size_t cut : {desc, desc + 4, codeSize, codeSize + 1, codeSize + 40, base.size() - 1})
         cases.push_back({"cut in the images", {base.begin(), base.begin() + long(cut)}, IMAGE});
-    {
+    auto add = [&](const char* name, Want want, auto edit) {
         auto d = base;
-        d.back() = 0x55;
-        cases.push_back({"unknown record type", d, IMAGE});
-    }
-    {
-        auto d = base;
-        d[codeSize] = 9;
-        cases.push_back({"code size 9", d, IMAGE});
-        d[codeSize] = 12;
-        cases.push_back({"code size 12", d, IMAGE});
-    }
+        edit(d);
+        cases.push_back({name, d, want});
+    };
+    using Data = std::vector<uint8_t>;
+    add("unknown record type", IMAGE, [](Data& d) { d.back() = 0x55; });
+    add("code size 9", IMAGE, [&](Data& d) { d[codeSize] = 9; });
+    add("code size 12", IMAGE, [&](Data& d) { d[codeSize] = 12; });
+    add("descriptor off the screen", IMAGE, [&](Data& d) { zk_gif_put16(d, desc + 1, 0xFFF0), zk_gif_put16(d, desc + 3, 0xFFF0); });
+    add("descriptor wider than the screen", IMAGE, [&](Data& d) { zk_gif_put16(d, desc + 5, 0xFFFF); });  // clipped to 16
+    add("0 x 0 image", IMAGE, [&](Data& d) { zk_gif_put16(d, desc + 5, 0), zk_gif_put16(d, desc + 7, 0); });
+    add("indices above the colour count", IMAGE, [](Data& d) { zk_gif_shrink_global_map(d, 0); });  // 2 colours
+    add("no colour map", IMAGE, [](Data& d) { zk_gif_shrink_global_map(d, -1); });
+    add("0 x 16 screen", NONE, [](Data& d) { zk_gif_put16(d, 6, 0); });
+    add("huge screen", NONE, [](Data& d) { zk_gif_put16(d, 6, 0xFFFF), zk_gif_put16(d, 8, 0xFFFF); });
+    add("3000 x 1 screen", EITHER, [](Data& d) { zk_gif_put16(d, 6, 3000), zk_gif_put16(d, 8, 1); });
+    add("header only", NONE, [](Data& d) { d.resize(6); });
+    cases.push_back({"no map, no image", {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'}, IMAGE});
+    cases.push_back({"not a GIF", {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'}, NONE});
     {
         // The first frame's data ends (end code) after 8 of the 16 rows.
         ZkGifFrame half = one;
@@ -430,71 +404,19 @@ TEST(GifBadInput, EveryLoaderEndsCleanly) {
         zk_gif_put16(d, zk_gif_descriptor_at(d, 0) + 7, 16);
         cases.push_back({"end code too early", d, IMAGE});
     }
-    {
-        auto d = base;
-        zk_gif_put16(d, desc + 1, 0xFFF0);
-        zk_gif_put16(d, desc + 3, 0xFFF0);
-        cases.push_back({"descriptor off the screen", d, IMAGE});
-        d = base;
-        zk_gif_put16(d, desc + 5, 0xFFFF);  // 65535 wide, clipped to 16
-        cases.push_back({"descriptor wider than the screen", d, IMAGE});
-        d = base;
-        zk_gif_put16(d, desc + 5, 0);
-        zk_gif_put16(d, desc + 7, 0);
-        cases.push_back({"0 x 0 image", d, IMAGE});
-    }
-    {
-        auto d = base;
-        zk_gif_shrink_global_map(d, 0);  // 2 colours, pixels up to 255
-        cases.push_back({"indices above the colour count", d, IMAGE});
-        d = base;
-        zk_gif_shrink_global_map(d, -1);
-        cases.push_back({"no colour map", d, IMAGE});
-    }
-    {
-        auto d = base;
-        zk_gif_put16(d, 6, 0);
-        cases.push_back({"0 x 16 screen", d, NONE});
-        d = base;
-        zk_gif_put16(d, 6, 0xFFFF);
-        zk_gif_put16(d, 8, 0xFFFF);
-        cases.push_back({"huge screen", d, NONE});
-        d = base;
-        zk_gif_put16(d, 6, 3000);
-        zk_gif_put16(d, 8, 1);
-        cases.push_back({"3000 x 1 screen", d, EITHER});
-    }
-    {
-        std::vector<uint8_t> d(base.begin(), base.begin() + 6);
-        cases.push_back({"header only", d, NONE});
-        d = {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'};
-        cases.push_back({"no map, no image", d, IMAGE});
-        d = {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'};
-        cases.push_back({"not a GIF", d, NONE});
-    }
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.data.size()) + " bytes");
         const Exact gif(c.data);
         SpriteImage* im = ZK_GifToSprite(gif.bytes.get(), gif.size);
-        if (c.want == NONE) {
-            EXPECT_EQ(im, nullptr);
-        } else if (c.want == IMAGE) {
-            EXPECT_NE(im, nullptr);
-        }
-        if (im) {
-            // Whatever was decoded, the image is whole and self-consistent.
-            EXPECT_EQ(im->palette[0] == 0xF81F, im->opaque == 0);
-            if (!im->opaque) {
-                EXPECT_EQ(readRuns(im).size(), size_t(im->width) * size_t(im->height));
-            }
-        }
+        if (c.want != EITHER) { EXPECT_EQ(im != nullptr, c.want == IMAGE); }
+        // Whatever was decoded, the image is whole and self-consistent.
+        if (im) { EXPECT_EQ(im->palette[0] == 0xF81F, im->opaque == 0); }
+        if (im && !im->opaque) { EXPECT_EQ(readRuns(im).size(), size_t(im->width) * size_t(im->height)); }
         ZK_BgLoadGif(4, gif.bytes.get(), gif.size);
         EXPECT_EQ(zk_bg[4].used, c.want == NONE ? 0 : 1);
         ZK_BgLoadGif16bit(5, gif.bytes.get(), gif.size);
-        if (c.want == NONE) {
-            EXPECT_EQ(zk_bg[5].used, 0);
-        }
+        if (c.want == NONE) { EXPECT_EQ(zk_bg[5].used, 0); }
     }
     // A 16-bit layer is at most 2048 pixels wide (its line buffer); an
     // 8-bit one may be wider.
@@ -503,17 +425,13 @@ TEST(GifBadInput, EveryLoaderEndsCleanly) {
     ZK_BgLoadGif16bit(5, wide.data(), wide.size());
     EXPECT_EQ(zk_bg[5].used, 0);
     ZK_BgLoadGif(4, wide.data(), wide.size());
-    EXPECT_EQ(zk_bg[4].used, 1);
-    EXPECT_EQ(zk_bg[4].width, 3000);
+    EXPECT_EQ((V{zk_bg[4].used, zk_bg[4].width}), (V{1, 3000}));
     EXPECT_EQ(static_cast<uint8_t*>(zk_bg[4].pixels)[3000 * 15 + 15], 9);  // the second frame's last pixel
 }
 
 TEST(QuitButton, FourFramesOfTheCutSquareWithTheirRuns) {
     const SpriteImage& q = zk_quit;
-    EXPECT_EQ(q.depth, 2);
-    EXPECT_EQ(q.opaque, 0);
-    EXPECT_EQ(q.width, 16);
-    EXPECT_EQ(q.height, 64);
+    EXPECT_EQ(shape(&q), (V{2, 0, 16, 64}));
     EXPECT_EQ(q.palette, nullptr);
     const auto* px = static_cast<const uint16_t*>(q.pixels);
     auto margin = [](int y) { return y == 0 || y == 15 ? 8 : y == 1 || y == 14 ? 3 : y == 2 || y == 13 ? 2 : 1; };
