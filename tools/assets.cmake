@@ -21,7 +21,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
 
-add_executable(zk_assets ${CMAKE_CURRENT_LIST_DIR}/zk_assets.cpp)
+add_executable(zk_assets ${CMAKE_CURRENT_LIST_DIR}/zk_assets.cpp ${CMAKE_CURRENT_LIST_DIR}/zk_picture.cpp)
 target_link_libraries(zk_assets PRIVATE GIF::GIF)
 
 add_custom_target(assets

@@ -20,51 +20,12 @@
 #include <string_view>
 #include <vector>
 
-namespace {
+#include "zk_picture.h"
 
-struct RGB {
-    uint8_t r, g, b;
-};
-constexpr RGB kKey{255, 0, 255};
+namespace {
 
 bool isKeyColour(RGB c) {  // converts to RGB565 0xF81F
     return (c.r >> 3) == 31 && (c.g >> 2) == 0 && (c.b >> 3) == 31;
-}
-
-// An indexed picture.
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-    std::vector<RGB> palette;
-    Picture(int w_, int h_, std::vector<RGB> pal) : w(w_), h(h_), px(size_t(w_) * h_, 0), palette(std::move(pal)) {}
-    uint8_t& at(int x, int y) { return px[size_t(y) * w + x]; }
-};
-
-bool writeGif(const std::string& path, const Picture& p) {
-    int bits = 1;
-    while ((1 << bits) < int(p.palette.size())) ++bits;
-    ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
-    for (int i = 0; i < (1 << bits); ++i) {
-        RGB c = i < int(p.palette.size()) ? p.palette[i] : RGB{0, 0, 0};
-        map->Colors[i] = GifColorType{c.r, c.g, c.b};
-    }
-    int err = 0;
-    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
-    if (!gif) {
-        GifFreeMapObject(map);
-        return false;
-    }
-    EGifSetGifVersion(gif, true);
-    bool ok = EGifPutScreenDesc(gif, p.w, p.h, bits, 0, map) == GIF_OK &&
-              EGifPutImageDesc(gif, 0, 0, p.w, p.h, false, nullptr) == GIF_OK;
-    std::vector<GifPixelType> row(size_t(p.w));
-    for (int y = 0; ok && y < p.h; ++y) {
-        std::copy_n(p.px.begin() + ptrdiff_t(y) * p.w, p.w, row.begin());
-        ok = EGifPutLine(gif, row.data(), p.w) == GIF_OK;
-    }
-    if (EGifCloseFile(gif, &err) != GIF_OK) ok = false;
-    GifFreeMapObject(map);
-    return ok;
 }
 
 // ------------------------------------------------------------------ helpers
@@ -594,7 +555,7 @@ int main(int argc, char** argv) {
             continue;
         }
         std::string path = out + "/" + it.name + ".gif";
-        if (!writeGif(path, it.pic)) {
+        if (!writeGif(path, {it.pic})) {
             std::fprintf(stderr, "zk_assets: cannot write %s\n", path.c_str());
             ++failures;
         }

@@ -16,64 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "zk_picture.h"
+
 int zk_assets_tour(const char* folder);
 
 namespace {
 
-struct RGB {
-    uint8_t r, g, b;
-};
-constexpr RGB kKey{255, 0, 255};
 constexpr double kPi = 3.14159265358979323846;
-
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-    std::vector<RGB> palette;
-    Picture(int w_, int h_, std::vector<RGB> pal)
-        : w(w_), h(h_), px(size_t(w_) * size_t(h_), 0), palette(std::move(pal)) {}
-    uint8_t& at(int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; }
-    uint8_t get(int x, int y) const {
-        return x < 0 || y < 0 || x >= w || y >= h ? 0 : px[size_t(y) * size_t(w) + size_t(x)];
-    }
-};
-
-// One GIF: the frames share the first frame's size and palette. Each frame
-// but the first is preceded by a graphic control extension with its delay in
-// hundredths of a second, and an animated file ends with one more, so that
-// a player that waits before decoding each frame also shows the last one.
-bool writeGif(const std::string& path, const std::vector<Picture>& frames, int delay) {
-    const Picture& first = frames.front();
-    int bits = 1;
-    while ((1 << bits) < int(first.palette.size())) ++bits;
-    ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
-    for (int i = 0; i < (1 << bits); ++i) {
-        RGB c = i < int(first.palette.size()) ? first.palette[size_t(i)] : RGB{0, 0, 0};
-        map->Colors[i] = GifColorType{c.r, c.g, c.b};
-    }
-    int err = 0;
-    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &err);
-    if (!gif) {
-        GifFreeMapObject(map);
-        return false;
-    }
-    EGifSetGifVersion(gif, true);
-    const uint8_t control[4] = {0x04, uint8_t(delay & 0xFF), uint8_t(delay >> 8), 0};
-    bool ok = EGifPutScreenDesc(gif, first.w, first.h, bits, 0, map) == GIF_OK;
-    std::vector<GifPixelType> row(size_t(first.w));
-    for (size_t f = 0; ok && f < frames.size(); ++f) {
-        if (f > 0) ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_OK;
-        ok = ok && EGifPutImageDesc(gif, 0, 0, first.w, first.h, false, nullptr) == GIF_OK;
-        for (int y = 0; ok && y < first.h; ++y) {
-            std::copy_n(frames[f].px.begin() + ptrdiff_t(y) * first.w, first.w, row.begin());
-            ok = EGifPutLine(gif, row.data(), first.w) == GIF_OK;
-        }
-    }
-    if (ok && frames.size() > 1) ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_OK;
-    if (EGifCloseFile(gif, &err) != GIF_OK) ok = false;
-    GifFreeMapObject(map);
-    return ok;
-}
 
 // ------------------------------------------------------------------ painting helpers
 double segDist(double px, double py, double ax, double ay, double bx, double by) {

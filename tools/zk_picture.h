@@ -1,0 +1,32 @@
+// The indexed pictures the painting tool draws, and their GIF89a writer,
+// shared by the game's and the tour's painters.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RGB {
+    uint8_t r, g, b;
+};
+constexpr RGB kKey{255, 0, 255};  // converts to the engine's key 0xF81F
+
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<uint8_t> px;
+    std::vector<RGB> palette;
+    Picture(int w_, int h_, std::vector<RGB> pal)
+        : w(w_), h(h_), px(size_t(w_) * size_t(h_), 0), palette(std::move(pal)) {}
+    uint8_t& at(int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; }
+    // Index 0 outside the picture.
+    uint8_t get(int x, int y) const {
+        return x < 0 || y < 0 || x >= w || y >= h ? 0 : px[size_t(y) * size_t(w) + size_t(x)];
+    }
+};
+
+// Writes frames of one size and the first frame's palette as a GIF89a file.
+// Several frames are an animation: each later frame follows a graphic control
+// block with the delay (hundredths of a second), and one more block after the
+// last frame makes that frame wait too before a player loops.
+bool writeGif(const std::string& path, const std::vector<Picture>& frames, int delay = 0);
