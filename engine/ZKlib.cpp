@@ -9,28 +9,23 @@
 #include <iterator>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 #include "zk_blend.h"
 #include "zk_blit.h"
 
 // Field order and widths of these records are part of the interface.
-static_assert(offsetof(ClipWindow, left) < offsetof(ClipWindow, top) &&
-              offsetof(ClipWindow, top) < offsetof(ClipWindow, right) &&
-              offsetof(ClipWindow, right) < offsetof(ClipWindow, bottom));
+static_assert(zk_fields_in_order({offsetof(ClipWindow, left), offsetof(ClipWindow, top), offsetof(ClipWindow, right),
+                                 offsetof(ClipWindow, bottom)}));
 static_assert(sizeof(ClipWindow) == 8);
-static_assert(offsetof(CopyLimits, firstColumn) < offsetof(CopyLimits, firstRow) &&
-              offsetof(CopyLimits, firstRow) < offsetof(CopyLimits, endColumn) &&
-              offsetof(CopyLimits, endColumn) < offsetof(CopyLimits, endRow) &&
-              offsetof(CopyLimits, endRow) < offsetof(CopyLimits, rotCos) &&
-              offsetof(CopyLimits, rotCos) < offsetof(CopyLimits, rotSin) &&
-              offsetof(CopyLimits, rotSin) < offsetof(CopyLimits, rotU) &&
-              offsetof(CopyLimits, rotU) < offsetof(CopyLimits, rotV) &&
-              offsetof(CopyLimits, rotV) < offsetof(CopyLimits, boxLeft) &&
-              offsetof(CopyLimits, boxLeft) < offsetof(CopyLimits, boxTop) &&
-              offsetof(CopyLimits, boxTop) < offsetof(CopyLimits, rotCosInv) &&
-              offsetof(CopyLimits, rotCosInv) < offsetof(CopyLimits, rotSinInv));
-static_assert(offsetof(Fade, level) < offsetof(Fade, colour) && offsetof(Fade, colour) < offsetof(Fade, priority) &&
-              offsetof(Fade, priority) < offsetof(Fade, left) && offsetof(Fade, left) < offsetof(Fade, top) &&
-              offsetof(Fade, top) < offsetof(Fade, right) && offsetof(Fade, right) < offsetof(Fade, bottom));
+static_assert(zk_fields_in_order({offsetof(CopyLimits, firstColumn), offsetof(CopyLimits, firstRow),
+                                 offsetof(CopyLimits, endColumn), offsetof(CopyLimits, endRow),
+                                 offsetof(CopyLimits, rotCos), offsetof(CopyLimits, rotSin),
+                                 offsetof(CopyLimits, rotU), offsetof(CopyLimits, rotV),
+                                 offsetof(CopyLimits, boxLeft), offsetof(CopyLimits, boxTop),
+                                 offsetof(CopyLimits, rotCosInv), offsetof(CopyLimits, rotSinInv)}));
+static_assert(zk_fields_in_order({offsetof(Fade, level), offsetof(Fade, colour), offsetof(Fade, priority),
+                                 offsetof(Fade, left), offsetof(Fade, top), offsetof(Fade, right),
+                                 offsetof(Fade, bottom)}));
 
 ClipWindow zk_window[16];
 CopyLimits zk_limits;

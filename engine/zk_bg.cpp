@@ -18,37 +18,28 @@
 #include <cstring>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 #include "zk_bg.h"
 #include "zk_blend.h"
 
 BgLayer zk_bg[16];
 
-static_assert(offsetof(BgLayer, used) < offsetof(BgLayer, kind) && offsetof(BgLayer, kind) < offsetof(BgLayer, depth) &&
-              offsetof(BgLayer, depth) < offsetof(BgLayer, pixels) &&
-              offsetof(BgLayer, pixels) < offsetof(BgLayer, map) && offsetof(BgLayer, map) < offsetof(BgLayer, palette) &&
-              offsetof(BgLayer, palette) < offsetof(BgLayer, tilePalettes) &&
-              offsetof(BgLayer, tilePalettes) < offsetof(BgLayer, width) &&
-              offsetof(BgLayer, width) < offsetof(BgLayer, height) &&
-              offsetof(BgLayer, height) < offsetof(BgLayer, mapColumns) &&
-              offsetof(BgLayer, mapColumns) < offsetof(BgLayer, mapRows) &&
-              offsetof(BgLayer, mapRows) < offsetof(BgLayer, tileWidth) &&
-              offsetof(BgLayer, tileWidth) < offsetof(BgLayer, tileHeight) &&
-              offsetof(BgLayer, tileHeight) < offsetof(BgLayer, priority) &&
-              offsetof(BgLayer, priority) < offsetof(BgLayer, x) && offsetof(BgLayer, x) < offsetof(BgLayer, y) &&
-              offsetof(BgLayer, y) < offsetof(BgLayer, alpha) && offsetof(BgLayer, alpha) < offsetof(BgLayer, plain) &&
-              offsetof(BgLayer, plain) < offsetof(BgLayer, window) &&
-              offsetof(BgLayer, window) < offsetof(BgLayer, shapes));
+static_assert(zk_fields_in_order({offsetof(BgLayer, used), offsetof(BgLayer, kind), offsetof(BgLayer, depth),
+                                 offsetof(BgLayer, pixels), offsetof(BgLayer, map), offsetof(BgLayer, palette),
+                                 offsetof(BgLayer, tilePalettes), offsetof(BgLayer, width), offsetof(BgLayer, height),
+                                 offsetof(BgLayer, mapColumns), offsetof(BgLayer, mapRows),
+                                 offsetof(BgLayer, tileWidth), offsetof(BgLayer, tileHeight),
+                                 offsetof(BgLayer, priority), offsetof(BgLayer, x), offsetof(BgLayer, y),
+                                 offsetof(BgLayer, alpha), offsetof(BgLayer, plain), offsetof(BgLayer, window),
+                                 offsetof(BgLayer, shapes)}));
 static_assert(offsetof(BgInfo, kind) < offsetof(BgInfo, depth) && offsetof(BgInfo, depth) < offsetof(BgInfo, width) &&
               offsetof(BgInfo, width) < offsetof(BgInfo, height) &&
               offsetof(BgInfo, height) < offsetof(BgInfo, tileWidth) &&
               offsetof(BgInfo, tileWidth) < offsetof(BgInfo, tileHeight) && sizeof(BgInfo) == 24);
-static_assert(offsetof(VectorShape, kind) < offsetof(VectorShape, next) &&
-              offsetof(VectorShape, next) < offsetof(VectorShape, colour) &&
-              offsetof(VectorShape, colour) < offsetof(VectorShape, mode) &&
-              offsetof(VectorShape, mode) < offsetof(VectorShape, colour2) &&
-              offsetof(VectorShape, colour2) < offsetof(VectorShape, x1) &&
-              offsetof(VectorShape, x1) < offsetof(VectorShape, y1) && offsetof(VectorShape, y1) < offsetof(VectorShape, x2) &&
-              offsetof(VectorShape, x2) < offsetof(VectorShape, y2));
+static_assert(zk_fields_in_order({offsetof(VectorShape, kind), offsetof(VectorShape, next),
+                                 offsetof(VectorShape, colour), offsetof(VectorShape, mode),
+                                 offsetof(VectorShape, colour2), offsetof(VectorShape, x1), offsetof(VectorShape, y1),
+                                 offsetof(VectorShape, x2), offsetof(VectorShape, y2)}));
 
 namespace {
 

@@ -10,12 +10,11 @@
 #include <cstring>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 
-static_assert(offsetof(DebugFont, Map) < offsetof(DebugFont, MapCount));
-static_assert(offsetof(DebugFont, MapCount) < offsetof(DebugFont, Tiles));
-static_assert(offsetof(DebugFont, Tiles) < offsetof(DebugFont, TilesSize));
-static_assert(offsetof(DebugFont, TilesSize) < offsetof(DebugFont, Pal));
-static_assert(offsetof(DebugFont, Pal) < offsetof(DebugFont, Info));
+static_assert(zk_fields_in_order({offsetof(DebugFont, Map), offsetof(DebugFont, MapCount), offsetof(DebugFont, Tiles),
+                                 offsetof(DebugFont, TilesSize), offsetof(DebugFont, Pal),
+                                 offsetof(DebugFont, Info)}));
 
 const BgInfo zk_debug_Info = {1, 1, 192, 54, 6, 6};
 const uint16_t zk_debug_Pal[2] = {0xF81F, 0xFFFF};

@@ -21,6 +21,7 @@
 #include <limits>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 
 SpriteImage* zk_sprite_alloc[1024];
 uint16_t zk_nsprite_alloc;
@@ -29,17 +30,12 @@ uint8_t GifBits;
 uint8_t LineBuf[2048];
 GifInfo ZK_GifInfo = {0, 0, 0, 0.0f, 0};
 
-static_assert(offsetof(SpriteImage, pixels) < offsetof(SpriteImage, lineOffsets) &&
-              offsetof(SpriteImage, lineOffsets) < offsetof(SpriteImage, runs) &&
-              offsetof(SpriteImage, runs) < offsetof(SpriteImage, palette) &&
-              offsetof(SpriteImage, palette) < offsetof(SpriteImage, depth) &&
-              offsetof(SpriteImage, depth) < offsetof(SpriteImage, opaque) &&
-              offsetof(SpriteImage, opaque) < offsetof(SpriteImage, width) &&
-              offsetof(SpriteImage, width) < offsetof(SpriteImage, height));
-static_assert(offsetof(GifInfo, firstFrame) < offsetof(GifInfo, lastFrame) &&
-              offsetof(GifInfo, lastFrame) < offsetof(GifInfo, frameCount) &&
-              offsetof(GifInfo, frameCount) < offsetof(GifInfo, speed) &&
-              offsetof(GifInfo, speed) < offsetof(GifInfo, state));
+static_assert(zk_fields_in_order({offsetof(SpriteImage, pixels), offsetof(SpriteImage, lineOffsets),
+                                 offsetof(SpriteImage, runs), offsetof(SpriteImage, palette),
+                                 offsetof(SpriteImage, depth), offsetof(SpriteImage, opaque),
+                                 offsetof(SpriteImage, width), offsetof(SpriteImage, height)}));
+static_assert(zk_fields_in_order({offsetof(GifInfo, firstFrame), offsetof(GifInfo, lastFrame),
+                                 offsetof(GifInfo, frameCount), offsetof(GifInfo, speed), offsetof(GifInfo, state)}));
 
 const int16_t InterlacedOffset[4] = {0, 4, 2, 1};
 const int16_t InterlacedJumps[4] = {8, 8, 4, 2};

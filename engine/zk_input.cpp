@@ -3,22 +3,16 @@
 #include <cstddef>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 
-static_assert(offsetof(StylusState, held) < offsetof(StylusState, released));
-static_assert(offsetof(StylusState, released) < offsetof(StylusState, pressed));
-static_assert(offsetof(StylusState, pressed) < offsetof(StylusState, doubleTap));
-static_assert(offsetof(StylusState, doubleTap) < offsetof(StylusState, x));
-static_assert(offsetof(StylusState, x) < offsetof(StylusState, y));
-static_assert(offsetof(StylusState, y) < offsetof(StylusState, heldFrames));
-static_assert(offsetof(StylusState, heldFrames) < offsetof(StylusState, upFrames));
-static_assert(offsetof(StylusState, upFrames) < offsetof(StylusState, dx));
-static_assert(offsetof(StylusState, dx) < offsetof(StylusState, dy));
-static_assert(offsetof(MovedSprite, active) < offsetof(MovedSprite, sprite));
-static_assert(offsetof(MovedSprite, sprite) < offsetof(MovedSprite, x));
-static_assert(offsetof(MovedSprite, x) < offsetof(MovedSprite, y));
-static_assert(offsetof(MovedSprite, y) < offsetof(MovedSprite, dx));
-static_assert(offsetof(MovedSprite, dx) < offsetof(MovedSprite, dy));
-static_assert(offsetof(MovedSprite, dy) < offsetof(MovedSprite, idleFrames));
+static_assert(zk_fields_in_order({offsetof(StylusState, held), offsetof(StylusState, released),
+                                 offsetof(StylusState, pressed), offsetof(StylusState, doubleTap),
+                                 offsetof(StylusState, x), offsetof(StylusState, y),
+                                 offsetof(StylusState, heldFrames), offsetof(StylusState, upFrames),
+                                 offsetof(StylusState, dx), offsetof(StylusState, dy)}));
+static_assert(zk_fields_in_order({offsetof(MovedSprite, active), offsetof(MovedSprite, sprite),
+                                 offsetof(MovedSprite, x), offsetof(MovedSprite, y), offsetof(MovedSprite, dx),
+                                 offsetof(MovedSprite, dy), offsetof(MovedSprite, idleFrames)}));
 
 StylusState Stylus;
 MovedSprite ZK_MovedSprite;

@@ -4,41 +4,22 @@
 #include <cstdlib>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 
 // The game writes these records directly, so their layout is part of the
 // interface.
-static_assert(offsetof(Sprite, visible) < offsetof(Sprite, pixels));
-static_assert(offsetof(Sprite, pixels) < offsetof(Sprite, x));
-static_assert(offsetof(Sprite, x) < offsetof(Sprite, y));
-static_assert(offsetof(Sprite, y) < offsetof(Sprite, frameWidth));
-static_assert(offsetof(Sprite, frameWidth) < offsetof(Sprite, frameHeight));
-static_assert(offsetof(Sprite, frameHeight) < offsetof(Sprite, width));
-static_assert(offsetof(Sprite, width) < offsetof(Sprite, height));
-static_assert(offsetof(Sprite, height) < offsetof(Sprite, depth));
-static_assert(offsetof(Sprite, depth) < offsetof(Sprite, opaque));
-static_assert(offsetof(Sprite, opaque) < offsetof(Sprite, palette));
-static_assert(offsetof(Sprite, palette) < offsetof(Sprite, priority));
-static_assert(offsetof(Sprite, priority) < offsetof(Sprite, frame));
-static_assert(offsetof(Sprite, frame) < offsetof(Sprite, animStep));
-static_assert(offsetof(Sprite, animStep) < offsetof(Sprite, animLow));
-static_assert(offsetof(Sprite, animLow) < offsetof(Sprite, animHigh));
-static_assert(offsetof(Sprite, animHigh) < offsetof(Sprite, animLoops));
-static_assert(offsetof(Sprite, animLoops) < offsetof(Sprite, animSpeed));
-static_assert(offsetof(Sprite, animSpeed) < offsetof(Sprite, animActive));
-static_assert(offsetof(Sprite, animActive) < offsetof(Sprite, animTicks));
-static_assert(offsetof(Sprite, animTicks) < offsetof(Sprite, animPingPong));
-static_assert(offsetof(Sprite, animPingPong) < offsetof(Sprite, alpha));
-static_assert(offsetof(Sprite, alpha) < offsetof(Sprite, flipX));
-static_assert(offsetof(Sprite, flipX) < offsetof(Sprite, flipY));
-static_assert(offsetof(Sprite, flipY) < offsetof(Sprite, zoom));
-static_assert(offsetof(Sprite, zoom) < offsetof(Sprite, angle));
-static_assert(offsetof(Sprite, angle) < offsetof(Sprite, lineOffsets));
-static_assert(offsetof(Sprite, lineOffsets) < offsetof(Sprite, runs));
-static_assert(offsetof(Sprite, runs) < offsetof(Sprite, window));
-static_assert(offsetof(Sprite, window) < offsetof(Sprite, clipLeft));
-static_assert(offsetof(Sprite, clipLeft) < offsetof(Sprite, clipTop));
-static_assert(offsetof(Sprite, clipTop) < offsetof(Sprite, clipRight));
-static_assert(offsetof(Sprite, clipRight) < offsetof(Sprite, clipBottom));
+static_assert(zk_fields_in_order({offsetof(Sprite, visible), offsetof(Sprite, pixels), offsetof(Sprite, x),
+                                 offsetof(Sprite, y), offsetof(Sprite, frameWidth), offsetof(Sprite, frameHeight),
+                                 offsetof(Sprite, width), offsetof(Sprite, height), offsetof(Sprite, depth),
+                                 offsetof(Sprite, opaque), offsetof(Sprite, palette), offsetof(Sprite, priority),
+                                 offsetof(Sprite, frame), offsetof(Sprite, animStep), offsetof(Sprite, animLow),
+                                 offsetof(Sprite, animHigh), offsetof(Sprite, animLoops), offsetof(Sprite, animSpeed),
+                                 offsetof(Sprite, animActive), offsetof(Sprite, animTicks),
+                                 offsetof(Sprite, animPingPong), offsetof(Sprite, alpha), offsetof(Sprite, flipX),
+                                 offsetof(Sprite, flipY), offsetof(Sprite, zoom), offsetof(Sprite, angle),
+                                 offsetof(Sprite, lineOffsets), offsetof(Sprite, runs), offsetof(Sprite, window),
+                                 offsetof(Sprite, clipLeft), offsetof(Sprite, clipTop), offsetof(Sprite, clipRight),
+                                 offsetof(Sprite, clipBottom)}));
 
 Sprite* zk_sprites[4096];
 

@@ -10,21 +10,19 @@
 #include <cstring>
 
 #include "ZKlib.h"
+#include "zk_layout.h"
 
-static_assert(offsetof(TextFont, Font) < offsetof(TextFont, LetterStart));
-static_assert(offsetof(TextFont, LetterStart) < offsetof(TextFont, LetterWidth));
-static_assert(offsetof(TextFont, LetterWidth) < offsetof(TextFont, height));
+static_assert(zk_fields_in_order({offsetof(TextFont, Font), offsetof(TextFont, LetterStart),
+                                 offsetof(TextFont, LetterWidth), offsetof(TextFont, height)}));
 static_assert(sizeof(TextInfo) == 5);
 static_assert(offsetof(TextInfo, lineGap) == 0 && offsetof(TextInfo, letterSpacing) == 1 &&
               offsetof(TextInfo, align) == 2 && offsetof(TextInfo, alpha) == 3 && offsetof(TextInfo, layer) == 4);
-static_assert(offsetof(LetterPlace, letter) < offsetof(LetterPlace, x));
-static_assert(offsetof(LetterPlace, x) < offsetof(LetterPlace, y));
-static_assert(offsetof(LetterPositions, count) < offsetof(LetterPositions, places));
-static_assert(offsetof(TextSlotRecord, count) < offsetof(TextSlotRecord, font));
-static_assert(offsetof(TextSlotRecord, font) < offsetof(TextSlotRecord, colour));
-static_assert(offsetof(TextSlotRecord, colour) < offsetof(TextSlotRecord, alpha));
-static_assert(offsetof(TextSlotRecord, alpha) < offsetof(TextSlotRecord, capacity));
-static_assert(offsetof(TextSlotRecord, capacity) < offsetof(TextSlotRecord, letters));
+static_assert(zk_fields_in_order({offsetof(LetterPlace, letter), offsetof(LetterPlace, x),
+                                 offsetof(LetterPlace, y)}));
+static_assert(zk_fields_in_order({offsetof(LetterPositions, count), offsetof(LetterPositions, places)}));
+static_assert(zk_fields_in_order({offsetof(TextSlotRecord, count), offsetof(TextSlotRecord, font),
+                                 offsetof(TextSlotRecord, colour), offsetof(TextSlotRecord, alpha),
+                                 offsetof(TextSlotRecord, capacity), offsetof(TextSlotRecord, letters)}));
 
 TextFont* const zk_deffonts[5] = {&zk_text0, &zk_text1, &zk_text2, &zk_text3, &zk_text4};
 const int32_t zk_deffontsize[5] = {306, 480, 738, 1289, 1978};

@@ -5,14 +5,12 @@
 
 #include <cstddef>
 
+#include "zk_layout.h"
+
 // The record's layout is shared with anything that reads the table.
-static_assert(offsetof(Ball, x) < offsetof(Ball, y));
-static_assert(offsetof(Ball, y) < offsetof(Ball, fx));
-static_assert(offsetof(Ball, fx) < offsetof(Ball, fy));
-static_assert(offsetof(Ball, fy) < offsetof(Ball, speed));
-static_assert(offsetof(Ball, speed) < offsetof(Ball, radius));
-static_assert(offsetof(Ball, radius) < offsetof(Ball, angle));
-static_assert(offsetof(Ball, angle) < offsetof(Ball, count));
+static_assert(zk_fields_in_order({offsetof(Ball, x), offsetof(Ball, y), offsetof(Ball, fx), offsetof(Ball, fy),
+                                 offsetof(Ball, speed), offsetof(Ball, radius), offsetof(Ball, angle),
+                                 offsetof(Ball, count)}));
 
 Ball quib_balls[QUIB_MAXBALLS];
 uint8_t quib_nballs;
