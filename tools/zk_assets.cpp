@@ -29,7 +29,6 @@ bool isKeyColour(RGB c) {  // converts to RGB565 0xF81F
 }
 
 // ------------------------------------------------------------------ helpers
-constexpr double kPi = 3.14159265358979323846;
 
 // 4 x 4 ordered-dither thresholds in (0, 1).
 double bayer(int x, int y) {
@@ -45,14 +44,6 @@ int rampStep(double t, int n, int x, int y, bool dither) {
     double f = t - lo;
     if (dither) return f > bayer(x, y) ? lo + 1 : lo;
     return f >= 0.5 ? lo + 1 : lo;
-}
-
-double segDist(double px, double py, double ax, double ay, double bx, double by) {
-    double vx = bx - ax, vy = by - ay;
-    double l2 = vx * vx + vy * vy;
-    double t = l2 > 0 ? std::clamp(((px - ax) * vx + (py - ay) * vy) / l2, 0.0, 1.0) : 0.0;
-    double dx = px - (ax + t * vx), dy = py - (ay + t * vy);
-    return std::sqrt(dx * dx + dy * dy);
 }
 
 // ------------------------------------------------------------------ glyphs

@@ -22,17 +22,8 @@ int zk_assets_tour(const char* folder);
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 // ------------------------------------------------------------------ painting helpers
-double segDist(double px, double py, double ax, double ay, double bx, double by) {
-    double vx = bx - ax, vy = by - ay;
-    double l2 = vx * vx + vy * vy;
-    double t = l2 > 0 ? std::clamp(((px - ax) * vx + (py - ay) * vy) / l2, 0.0, 1.0) : 0.0;
-    double dx = px - (ax + t * vx), dy = py - (ay + t * vy);
-    return std::sqrt(dx * dx + dy * dy);
-}
-
 bool inPolygon(double x, double y, const std::vector<std::pair<double, double>>& poly) {
     bool in = false;
     for (size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {

@@ -3,6 +3,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cmath>
 
 bool writeGif(const std::string& path, const std::vector<Picture>& frames, int delay) {
     const Picture& first = frames.front();
@@ -35,4 +36,12 @@ bool writeGif(const std::string& path, const std::vector<Picture>& frames, int d
     if (EGifCloseFile(gif, &err) != GIF_OK) ok = false;
     GifFreeMapObject(map);
     return ok;
+}
+
+double segDist(double px, double py, double ax, double ay, double bx, double by) {
+    double vx = bx - ax, vy = by - ay;
+    double l2 = vx * vx + vy * vy;
+    double t = l2 > 0 ? std::clamp(((px - ax) * vx + (py - ay) * vy) / l2, 0.0, 1.0) : 0.0;
+    double dx = px - (ax + t * vx), dy = py - (ay + t * vy);
+    return std::sqrt(dx * dx + dy * dy);
 }

@@ -11,6 +11,10 @@ struct RGB {
     uint8_t r, g, b;
 };
 constexpr RGB kKey{255, 0, 255};  // converts to the engine's key 0xF81F
+constexpr double kPi = 3.14159265358979323846;
+
+// Distance from point p to the segment a-b.
+double segDist(double px, double py, double ax, double ay, double bx, double by);
 
 struct Picture {
     int w = 0, h = 0;

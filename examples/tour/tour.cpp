@@ -15,6 +15,7 @@
 // Sprites 10..99 belong to scenes; 1024 is quit and 1025 is next.
 #include "tour.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -561,20 +562,15 @@ struct Clip {
     int left, top, right, bottom;
 };
 
-void hspan(const Clip& c, int64_t x1, int64_t x2, int64_t y, uint16_t colour) {
-    if (y < c.top || y > c.bottom) return;
-    if (x1 > x2) std::swap(x1, x2);
-    x1 = x1 < c.left ? c.left : x1;
-    x2 = x2 > c.right ? c.right : x2;
-    for (int64_t x = x1; x <= x2; ++x) zk_buffer[y * ZK_WIDTH + x] = colour;
-}
-
-void vspan(const Clip& c, int64_t x, int64_t y1, int64_t y2, uint16_t colour) {
-    if (x < c.left || x > c.right) return;
-    if (y1 > y2) std::swap(y1, y2);
-    y1 = y1 < c.top ? c.top : y1;
-    y2 = y2 > c.bottom ? c.bottom : y2;
-    for (int64_t y = y1; y <= y2; ++y) zk_buffer[y * ZK_WIDTH + x] = colour;
+// Fills the rectangle l..r x t..b (inclusive), cut to the clip rectangle; an
+// empty one draws nothing.
+void fillRect(const Clip& c, int64_t l, int64_t t, int64_t r, int64_t b, uint16_t colour) {
+    l = std::max<int64_t>(l, c.left);
+    r = std::min<int64_t>(r, c.right);
+    t = std::max<int64_t>(t, c.top);
+    b = std::min<int64_t>(b, c.bottom);
+    for (int64_t y = t; y <= b; ++y)
+        for (int64_t x = l; x <= r; ++x) zk_buffer[y * ZK_WIDTH + x] = colour;
 }
 
 // A line cut to the clip rectangle first (so far-off end points cost
@@ -642,14 +638,11 @@ void Tour_DrawVectors(uint8_t layer) {
         } else if (s->kind == 1) {
             const int64_t l = x1 < x2 ? x1 : x2, r = x1 < x2 ? x2 : x1;
             const int64_t t = y1 < y2 ? y1 : y2, b = y1 < y2 ? y2 : y1;
-            if (s->mode == 1) {
-                const int64_t from = t + 1 > c.top ? t + 1 : c.top, to = b - 1 < c.bottom ? b - 1 : c.bottom;
-                for (int64_t y = from; y <= to; ++y) hspan(c, l + 1, r - 1, y, s->colour2);
-            }
-            hspan(c, l, r, t, s->colour);
-            hspan(c, l, r, b, s->colour);
-            vspan(c, l, t, b, s->colour);
-            vspan(c, r, t, b, s->colour);
+            if (s->mode == 1) fillRect(c, l + 1, t + 1, r - 1, b - 1, s->colour2);
+            fillRect(c, l, t, r, t, s->colour);
+            fillRect(c, l, b, r, b, s->colour);
+            fillRect(c, l, t, l, b, s->colour);
+            fillRect(c, r, t, r, b, s->colour);
         }
     }
 }
