@@ -50,7 +50,7 @@ std::string describe(const State& s) {
 }
 
 // Boundary frames a throw went through, to show that the cases reach them.
-enum Edge { Top19, Top20, Line272, Line273, Left0, Left1, Right0, Right1, ChainStop, kEdges };
+enum Edge { Top19, Top20, Line272, Line273, Left0, Left1, Right0, Right1, TwoHits, ChainStop, LevelHit, kEdges };
 
 // ---------------------------------------------------------------- the rules' account
 
@@ -108,7 +108,7 @@ Throw throwFrom(State s, uint16_t a, bool* edges) {
         const int32_t dx = int32_t((int64_t(b.speed) * cosOf(d)) >> 16);
         const int32_t dy = int32_t((-int64_t(b.speed) * sinOf(d)) >> 16);
         b.fx += dx, b.fy += dy, b.x = int16_t(b.fx >> 8), b.y = int16_t(b.fy >> 8);
-        bool hit = false;
+        int hits = 0;
         for (int j = 0, remaining = s.n; j < QUIB_MAXBALLS && remaining > 0; ++j) {
             Ball& o = s.balls[j];
             if (o.count == -1) continue;
@@ -119,9 +119,11 @@ Throw throwFrom(State s, uint16_t a, bool* edges) {
             const int32_t py = int32_t((int64_t(b.speed) * sinOf(f)) >> 17);
             while (overlap(b, o)) b.fx += px, b.fy -= py, b.x = int16_t(b.fx >> 8), b.y = int16_t(b.fy >> 8);
             if (--o.count == 0) ++s.score;
-            b.speed += b.speed >> 4, d = f, remaining = 1, hit = true;
+            b.speed += b.speed >> 4, d = f, remaining = 1, ++hits;
+            if (edges) edges[LevelHit] |= py == 0 && px != 0;
         }
-        for (int j = 0; edges && hit && j < QUIB_MAXBALLS; ++j)  // one left overlapping for the next frame
+        if (edges) edges[TwoHits] |= hits > 1;
+        for (int j = 0; edges && hits && j < QUIB_MAXBALLS; ++j)  // one left overlapping for the next frame
             edges[ChainStop] |= j != k && s.balls[j].count > 0 && overlap(b, s.balls[j]);
         b.speed -= b.speed >> 6;
         if (b.speed < 8192) b.speed = 0;
@@ -243,12 +245,13 @@ TEST(QuibThrow, FramesFollowTheRules) {
         {"sent back down: the bottom line at y + r = 272 goes on", 128, {at(120, 200, 30, 3)}},
         {"... and at 273 ends the game", 104, {at(120, 200, 30, 3)}},
         {"record 0 free: the thrown ball takes it, and the scan counts it", 128, {kFree, at(120, 150, 20, 3)}},
-        {"a free record between: the thrown ball takes it", 128, {at(20, 40, 10, 2), kFree, at(120, 150, 20, 3)}},
-        {"the last count scores; the ball shrinks during the throw", 128, {at(120, 150, 20, 1)}},
-        {"after a hit only the next record in use is looked at", 128,
-         {at(120, 281, 25, 3), at(20, 40, 10, 2), at(120, 281, 40, 3)}},
-        {"a counted-down ball is passed through and shrinks away", 128, {at(120, 200, 40, 0)}},
-        {"growth stops at another ball", 128, {at(205, 190, 20, 3)}},
+        {"free records between: the thrown ball takes the first, the scans walk past the others", 128,
+         {at(20, 40, 10, 2), kFree, kFree, kFree, at(120, 150, 20, 1)}},
+        {"two hits in a frame, then only the next record in use is looked at", 128,
+         {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
+        {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
+        {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
+        {"growth stops at another ball, the last in use", 128, {at(20, 40, 10, 2), kFree, at(205, 190, 20, 3)}},
         {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
         {"a full table ends the game at once", 128, std::vector<Ball>(QUIB_FULLTABLE, at(60, 100, 1, 1))},
     };
@@ -279,6 +282,17 @@ TEST(QuibTable, PictureClassesAndScoreDigits) {
             EXPECT_EQ((std::vector<int>{pictures[i]->width, pictures[i]->height, pictures[i]->opaque}),
                       (std::vector<int>{dims[i][0], dims[i][1], 0}));
         EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
+        // The game's own sprites: image, size, centre, priority 0.
+        const struct { int n; const SpriteImage* image; int w, h, x, y; } own[] = {
+            {QUIB_SPR_QUIT, &zk_quit, 16, 16, 232, 8},      {QUIB_SPR_CANON, canon_spr, 58, 14, 120, 308},
+            {QUIB_SPR_GAMEOVER, gameover_spr, 87, 54, 120, 140}, {QUIB_SPR_SCORE, score_spr, 103, 16, 54, 9}};
+        for (const auto& o : own) {
+            const Sprite* s = zk_sprites[o.n];
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ((std::vector<int>{s->pixels == o.image->pixels, s->width, s->height, s->x, s->y, s->priority}),
+                      (std::vector<int>{1, o.w, o.h, o.x, o.y, 0}))
+                << o.n;
+        }
         Quib_SetSize(5);  // a free record makes no sprite
         EXPECT_EQ(zk_sprites[QUIB_SPR_BALLS + 5], nullptr);
         // Digits most significant first from x = 120, 8 apart; the rest hidden.
@@ -288,12 +302,46 @@ TEST(QuibTable, PictureClassesAndScoreDigits) {
             std::vector<int> shown;
             for (int i = 0; i < 10; ++i)
                 if (const Sprite* d = zk_sprites[QUIB_SPR_DIGITS + i]; d && d->visible) {
-                    EXPECT_EQ((std::vector<int>{d->x, d->y}), (std::vector<int>{120 + 8 * i, 9}));
+                    EXPECT_EQ((std::vector<int>{d->x, d->y, d->width, d->height, d->pixels == numbers->pixels}),
+                              (std::vector<int>{120 + 8 * i, 9, 16, 16, 1}));
                     shown.push_back(d->frame);
                 }
             EXPECT_EQ(shown, digits) << value;
         }
     });
+}
+
+// A lone counted-down ball shrinks one pixel and 12 angle units a frame.
+TEST(QuibTable, ALoneCountedDownBallShrinksAway) {
+    withGame([] {
+        addBall(0, 60, 70, 3, 0);
+        for (int f = 0; f < 4; ++f) {
+            State want = current();
+            shrink(want);
+            Quib_VBL();
+            EXPECT_TRUE(current() == want) << describe(current());
+            EXPECT_EQ(spritesShowTheBalls(), "");
+        }
+        EXPECT_EQ(quib_nballs, 0);
+    });
+}
+
+// The quit button touched in flight or while growing ends the throw with 0.
+TEST(QuibThrow, QuitEndsTheThrowWithZero) {
+    for (bool growing : {false, true}) {
+        withGame([&] {
+            zk_headless_on_present(
+                [](const uint16_t*, void* growing) {
+                    if (!*static_cast<bool*>(growing) || quib_balls[0].speed == 0) Stylus.x = 232, Stylus.y = 8;
+                },
+                &growing);
+            EXPECT_EQ(Quib_ThrowBall(128), 0);
+            zk_headless_on_present(nullptr, nullptr);
+            EXPECT_EQ((std::vector<int>{quib_balls[0].speed == 0, quib_balls[0].radius > 8}),
+                      (std::vector<int>{growing, growing}));
+            Stylus.x = 120, Stylus.y = 160;
+        });
+    }
 }
 
 namespace {
@@ -334,6 +382,7 @@ struct Game {
         } else if (frame == 1 || (mode == Over && now.n == 0)) {
             for (const Ball& b : now.balls)
                 if (b.count != -1) fail("a new game starts with balls");
+            if (frame > 1 && now.score != prev.score) fail("the score is reset before the new game's first frame");
             mode = Aiming, aimStep = 1, ++games;
             checkPictures();
             prev = now, prev.score = 0;  // shown from the next frame on
@@ -375,8 +424,8 @@ struct Game {
             entrance = k;
         }
         if (mode != Over && g.visible) fail("the game-over picture shows during a game");
-        // The score digits, most significant first.
-        if (zk_sprites[QUIB_SPR_DIGITS]) {
+        // The score digits, most significant first, from the game's second frame.
+        if (frame > 1) {
             std::string digits;
             for (int i = 0; i < 10; ++i)
                 if (const Sprite* d = zk_sprites[QUIB_SPR_DIGITS + i]; d && d->visible) digits += char('0' + d->frame);
@@ -394,7 +443,7 @@ void onFrame(const uint16_t*, void* user) {
     const int next = (a == 16 || a == 240) ? a - g.aimStep : a + g.aimStep;
     if (g.mode == Game::Aiming && g.nextAim < g.aims.size() && next == g.aims[g.nextAim]) g.tap(), ++g.nextAim;
     if (g.each) g.each(g);
-    if (g.frame > 20000) g.quit();  // a safety net
+    if (!g.wrong.empty() || g.frame > 6000) g.quit();  // stop at the first fault, or if the game stalls
 }
 
 int play(Game& g) {
@@ -407,23 +456,23 @@ int play(Game& g) {
 
 }  // namespace
 
-// 128 settles high and grows large; 130 hits it and comes back down: game
-// over. The entrance runs to its end, a tap starts a new game, and six
-// throws fill the board and count two balls down to 0.
+// Six throws fill the board and count two balls down to 0; a seventh comes
+// back down across the line. The entrance runs to its end, a tap starts a
+// new game, and one throw later the quit button ends the program.
 TEST(QuibGame, WholeGamesFollowTheRules) {
     Game g;
-    g.aims = {128, 130};
-    int waitTap = 0;
+    g.aims = {214, 125, 122, 40, 161, 56, 78};
     g.each = [&](Game& g) {
         if (g.overs == 1 && g.games == 1 && g.frame == g.endedAt + 80) {
             EXPECT_EQ(g.entrance, 256);
-            g.tap(), waitTap = g.frame;
-            g.aims.insert(g.aims.end(), {214, 125, 122, 40, 161, 56});
+            EXPECT_EQ(score, 2);
+            g.tap();
+            g.aims.push_back(128);
         }
         if (g.games == 2 && g.throws == int(g.aims.size()) && g.mode == Game::Aiming) g.quit();
     };
     EXPECT_EQ(play(g), 0);
-    EXPECT_EQ((std::vector<int>{g.overs, g.games, g.throws, score}), (std::vector<int>{1, 2, 8, 2}));
+    EXPECT_EQ((std::vector<int>{g.overs, g.games, g.throws, score}), (std::vector<int>{1, 2, 8, 0}));
 }
 
 TEST(QuibGame, ATapInTheEndingFrameSkipsTheEntrance) {
@@ -433,11 +482,11 @@ TEST(QuibGame, ATapInTheEndingFrameSkipsTheEntrance) {
         if (g.overs && g.frame == g.endedAt) g.tap();
         if (g.overs && g.frame == g.endedAt + 1) {
             EXPECT_TRUE(g.gameover().visible && g.gameover().zoom == 0);  // shown, but never drawn
+            g.quit();  // seen as the new game begins
         }
-        if (g.games == 2) g.quit();
     };
     EXPECT_EQ(play(g), 0);
-    EXPECT_EQ(g.entrance, 0);
+    EXPECT_EQ((std::vector<int>{g.entrance, g.games}), (std::vector<int>{0, 1}));
 }
 
 TEST(QuibGame, AHeldStylusFiresOnce) {
