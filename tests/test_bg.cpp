@@ -69,8 +69,10 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     uint8_t tiles[37] = {};
     uint32_t map[4] = {};
     const BgInfo bitmap{0, 2, 3, 2, 1, 0}, tileInfo{1, 1, 12, 13, 6, 6}, noTiles{1, 1, 12, 12, 0, 0};
+    ZK_LoadTextBg(7);  // loading over a text layer empties its slots
+    ZK_Text(0, 0, 0, 100, 100, "abc", 0xFFFF, 0, 10);
     ZK_BgLoadEx(7, &bitmap, pixels, nullptr, palette);
-    EXPECT_EQ((V{bg.kind, bg.plain}), (V{0, 1}));
+    EXPECT_EQ((V{bg.kind, bg.plain, ZK_TextSlot[7][0].count}), (V{0, 1, 0}));
     EXPECT_EQ(bg.pixels, pixels);
     ZK_BgLoadEx(7, &tileInfo, tiles, map, palette);
     EXPECT_EQ((V{bg.kind, bg.mapColumns, bg.mapRows, bg.plain}), (V{1, 2, 2, 0}));
@@ -101,6 +103,8 @@ TEST(BgLayers, PixelAlphaAndCopyWorkOn16bitBitmapsOnly) {
         ZK_BgSetPixelAlpha(2, 1, 1, s.colour, s.alpha);
         EXPECT_EQ(px[5], s.want) << s.alpha;
     }
+    ZK_BgSetPixelAlpha(2, 0, 2, GREEN, 32);  // the first column and the last row
+    want[8] = GREEN;
     // Outside the layer nothing is written; on an 8-bit layer nothing either.
     for (auto xy : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(xy.first), int16_t(xy.second), RED, 32);
     want[5] = BLUE;

@@ -61,6 +61,9 @@ TEST_F(DebugTest, InitialisationMakesAScreenSizedTileLayer) {
     for (int k = 0; k < 16; ++k) EXPECT_TRUE(b.tilePalettes[k][1] == zk_debug_colors[k] && !b.tilePalettes[k][0]) << k;
     EXPECT_EQ(zk_debug_colors[1], 0xF800);
     EXPECT_EQ(zk_debug_colors[8], 0xA534);
+    const BgInfo& i = zk_debug_Info;
+    EXPECT_EQ((std::vector<int>{i.kind, i.depth, i.width, i.height, i.tileWidth, i.tileHeight}),
+              (std::vector<int>{1, 1, 192, 54, 6, 6}));
     // Initialising again empties what was printed.
     ZK_DebugText(3, 3, "abc");
     ZK_InitDebug(15);
@@ -81,7 +84,8 @@ TEST_F(DebugTest, FormatLanguage) {
         {"%d", 0, 0, 0, "0"},             {"%d", 0, -7, 0, "-7"},         {"%d", 0, INT_MIN, 0, "-2147483648"},
         {"v=%d;", 0, 1234, 0, "v=1234;"}, {"%f2", 1, 0, 3.14159, "3.14"}, {"%f2", 1, 0, 1.999, "1.99"},
         {"%f1", 1, 0, -2.5, "-2.5"},      {"%f3", 1, 0, -0.25, "-0.250"}, {"%f3", 1, 0, 3.25, "3.250"},
-        {"%f0", 1, 0, 7.5, "7."},         {"%05d", 0, -42, 0, "000-42"},  {"%03d", 0, 7, 0, "007"},       {"%03d", 0, 0, 0, "000"},
+        {"%f0", 1, 0, 7.5, "7."},         {"%f1", 1, 0, 0.5, "0.5"},      {"%f2", 1, 0, 0.0, "0.00"},
+                {"%05d", 0, -42, 0, "000-42"},  {"%03d", 0, 7, 0, "007"},       {"%03d", 0, 0, 0, "000"},
         {"%02d", 0, 12345, 0, "12345"},   {"%*4d", 0, 5, 0, "***5"},      {"%s!", 2, 0, 0, "Hi!"},
         {"100%", 3, 0, 0, "100%"},        {"%q%", 3, 0, 0, "%q%"},        {"%c", 3, 0, 0, ""},
         {"%f2", 1, 0, 1e20, "100000000000000000000.00"},

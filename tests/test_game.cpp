@@ -251,7 +251,8 @@ TEST(QuibThrow, FramesFollowTheRules) {
          {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
         {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
         {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
-        {"growth stops at another ball, the last in use", 128, {at(20, 40, 10, 2), kFree, at(205, 190, 20, 3)}},
+        {"growth stops at another ball, the last in use, past a free record", 128,
+         {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
         {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
         {"a full table ends the game at once", 128, std::vector<Ball>(QUIB_FULLTABLE, at(60, 100, 1, 1))},
     };

@@ -189,7 +189,7 @@ TEST(Stylus, Dragging) {
     frame(1, 110, 99);
     EXPECT_EQ(ZK_MovedSprite.active, 0) << "a refused call for another sprite does not serve the drag";
     EXPECT_EQ(ZK_MoveSpriteEx(9, 0, 0), 1) << "after the drag ends any sprite under the stylus may be taken";
-    EXPECT_EQ(ZK_MovedSprite.sprite, 9);
+    EXPECT_EQ((std::vector<int>{ZK_MovedSprite.sprite, ZK_MovedSprite.dx, ZK_MovedSprite.dy}), (std::vector<int>{9, 0, 0}));
 
     // Lifting ends a drag at once.
     frame(0);

@@ -77,6 +77,8 @@ TEST_F(TextTest, WorkedLayouts) {
          {-6, -2, 2, 5, 8, 11, 14}, {0, 0, 0, 0, 0, 0, 0}, {21, 0}},
         {"right: a newline after a space ends the line before the space", "ab \ncd", 0, 0, 20, 100, 1, 0, 1,
          {13, 17, 21, 24, 14, 18}, {0, 0, 0, 0, 5, 5}, {8, 5}},
+        {"right: a newline after a leading space", " \nab", 0, 0, 20, 100, 1, 0, 1, {21, 24, 14, 18}, {0, 0, 5, 5},
+         {8, 5}},
         {"right: a newline after a letter", "ab\ncd", 0, 0, 20, 100, 1, 0, 1, {14, 18, 22, 14, 18}, {0, 0, 0, 5, 5},
          {8, 5}},
         {"right: a trailing space", "ab ", 0, 0, 20, 100, 1, 0, 1, {13, 17, 21}, {0, 0, 0}, {9, 0}},
@@ -156,6 +158,9 @@ TEST_F(TextTest, SlotsGrowToCountPlus16AndAreReused) {
     EXPECT_TRUE(s.letters == nullptr && s.count == 0);
     EXPECT_EQ(ZK_Text(5, 0, 0, 239, 319, "ab", 0x1234, 1, 100), 2);
     EXPECT_EQ(s.capacity, 2 + 16);
+    const TextFont* own = zk_fonts[kFont];
+    zk_textdecompress(kFont), zk_textdecompress(-1);  // only fonts 0-4 are built in
+    EXPECT_EQ(zk_fonts[kFont], own);
     zk_cleanfonts();
     for (TextFont* f : zk_fonts) EXPECT_EQ(f, nullptr);
 }
