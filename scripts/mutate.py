@@ -584,22 +584,27 @@ class Tests:
 
 
 def run_tests(worker, tests, path, timeout):
-    """('killed', test) at the first failing test, or ('survived', None)."""
-    binary = os.path.join(worker.build, TEST_BINARY)
+    """('killed' or 'timeout', test) at the first failing test, or
+    ('survived', None). A group that fails as well on the unmutated binary
+    (kept in the snapshot) gives 'flaky': the tests depend on their order
+    or on something else than the mutant."""
     for group in tests.groups(path):
         # A positive filter for short groups, the complement for long ones.
         if len(group) <= len(tests.names) // 2:
             filt = ":".join(group)
         else:
             filt = "-" + ":".join(t for t in tests.names if t not in group)
-        rc, out = worker.run([binary, "--gtest_fail_fast", "--gtest_filter=" + filt], timeout)
-        if rc is None:
-            running = RUNNING.findall(out)
-            return "timeout", running[-1] if running else None
-        if rc != 0:
-            failed = FAILED.findall(out)
-            running = RUNNING.findall(out)
-            return "killed", failed[0] if failed else (running[-1] if running else None)
+        args = ["--gtest_fail_fast", "--gtest_filter=" + filt]
+        rc, out = worker.run([os.path.join(worker.build, TEST_BINARY)] + args, timeout)
+        if rc == 0:
+            continue
+        running = RUNNING.findall(out)
+        failed = FAILED.findall(out)
+        test = failed[0] if failed else (running[-1] if running else None)
+        rc_plain, _ = worker.run([os.path.join(worker.snapshot, TEST_BINARY)] + args, timeout)
+        if rc_plain != 0:
+            return "flaky", test
+        return ("timeout" if rc is None else "killed"), test
     return "survived", None
 
 
@@ -638,9 +643,9 @@ def report(results, equivalents, show_diffs=True):
     for r in results:
         per_file.setdefault(r["file"], []).append(r)
     rows = []
-    total = {"killed": 0, "survived": 0, "not compiled": 0, "equivalent": 0}
+    total = {"killed": 0, "survived": 0, "not compiled": 0, "equivalent": 0, "flaky": 0}
     for f in sorted(per_file):
-        c = {"killed": 0, "survived": 0, "not compiled": 0, "equivalent": 0}
+        c = {"killed": 0, "survived": 0, "not compiled": 0, "equivalent": 0, "flaky": 0}
         for r in per_file[f]:
             status = r["status"]
             if status == "timeout":
@@ -652,23 +657,25 @@ def report(results, equivalents, show_diffs=True):
             total[k] += c[k]
         rows.append((f, c))
     print()
-    print("%-28s %7s %8s %8s %12s %10s" % ("file", "killed", "survived", "equiv.", "not compiled", "kill rate"))
+    print("%-28s %7s %8s %8s %12s %6s %10s" % ("file", "killed", "survived", "equiv.", "not compiled", "flaky",
+                                               "kill rate"))
 
     def rate(c):
         compiled = c["killed"] + c["survived"] + c["equivalent"]
         return "%9.1f%%" % (100.0 * c["killed"] / compiled) if compiled else "         -"
 
-    for f, c in rows:
-        print("%-28s %7d %8d %8d %12d %s" % (f, c["killed"], c["survived"], c["equivalent"], c["not compiled"],
-                                               rate(c)))
-    print("%-28s %7d %8d %8d %12d %s" % ("all", total["killed"], total["survived"], total["equivalent"],
-                                           total["not compiled"], rate(total)))
+    for f, c in rows + [("all", total)]:
+        print("%-28s %7d %8d %8d %12d %6d %s" % (f, c["killed"], c["survived"], c["equivalent"], c["not compiled"],
+                                                   c["flaky"], rate(c)))
     compiled = total["killed"] + total["survived"] + total["equivalent"]
     if compiled:
         adjusted = total["killed"] + total["survived"]
         print("kill rate: %d of %d compiled mutants (%.1f%%); without the %d judged equivalent: %.1f%%" % (
             total["killed"], compiled, 100.0 * total["killed"] / compiled, total["equivalent"],
             100.0 * total["killed"] / adjusted if adjusted else 100.0))
+    if total["flaky"]:
+        print("flaky (left out): the failing tests fail without the mutant too: %s" % ", ".join(
+            r["where"] + " (" + str(r["test"]) + ")" for r in results if r["status"] == "flaky"))
     if show_diffs:
         for r in results:
             if r["status"] != "survived":

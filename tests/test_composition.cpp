@@ -248,8 +248,9 @@ TEST_F(Composition, DrawsFromTheBackPriorityToTheFrontLayersBeforeSprites) {
 }
 
 TEST_F(Composition, FadeFadesWhatIsBehindItsPriorityOnly) {
-    // Nothing to draw: the cleared frame is faded all the same.
-    zk_bgcolor = 0xFFFF, zk_fade.priority = 700, zk_fade.level = 16;
+    // Nothing to draw: the cleared frame is faded all the same, even at the
+    // back priority.
+    zk_bgcolor = 0xFFFF, zk_fade.priority = 1023, zk_fade.level = 16;
     zk_whenrefresh();
     EXPECT_EQ(std::count(std::begin(zk_buffer), std::end(zk_buffer), 0x7BEF), 240 * 320);
     zk_bgcolor = 0;

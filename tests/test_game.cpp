@@ -5,6 +5,7 @@
 // account and against invariants, frame by frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <sstream>
@@ -79,7 +80,7 @@ struct Throw {
 Throw throwFrom(State s, uint16_t a, bool* edges) {
     Throw t;
     t.end = s;
-    if (s.n >= QUIB_FULLTABLE) return t.result = 1, t;
+    if (s.n >= 255) return t.result = 1, t;  // the 8-bit count is full
     int k = 0;
     if (s.n != 0 && s.balls[0].count != -1) {
         k = s.n;
@@ -218,6 +219,14 @@ void expectThrow(const std::vector<Ball>& board, uint16_t a, bool* edges) {
         for (size_t f = 0; f < shown.size(); ++f)
             ASSERT_TRUE(shown[f] == want.frames[f]) << "frame " << f + 1 << "\ngame:  " << describe(shown[f])
                                                     << "\nrules: " << describe(want.frames[f]);
+        // A ball that crossed the line is left where it was last shown, or
+        // on the cannon's pivot.
+        const int k = int(board.size() < 255 ? std::find_if(board.begin(), board.end(), [](const Ball& b) { return b.count == -1; }) - board.begin() : 255);
+        if (want.result == 1 && k < 255) {
+            const Ball& last = shown.empty() ? Ball{120, 308} : shown.back().balls[k];
+            const Sprite* s = zk_sprites[QUIB_SPR_BALLS + k];
+            EXPECT_EQ((std::vector<int>{s->x, s->y}), (std::vector<int>{last.x, last.y}));
+        }
     });
 }
 
@@ -249,7 +258,8 @@ TEST(QuibThrow, FramesFollowTheRules) {
         {"growth stops at another ball, the last in use, past a free record", 128,
          {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
         {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
-        {"a full table ends the game at once", 128, std::vector<Ball>(QUIB_FULLTABLE, at(60, 100, 1, 1))},
+        {"aimed down: the first step crosses the line", 384, {}},
+        {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
     };
     bool edges[kEdges] = {};
     for (const Case& c : cases) {

@@ -54,7 +54,14 @@ struct TextTest : ::testing::Test {
 
 using V = std::vector<int>;
 
+// The settings as the program starts with them, before any test changes them.
+const TextInfo kStart = zk_textinfo;
+
 }  // namespace
+
+TEST(Text, StartingSettings) {
+    EXPECT_EQ((V{kStart.lineGap, kStart.letterSpacing, kStart.align, kStart.alpha, kStart.layer}), (V{0, 1, 0, 32, 0}));
+}
 
 // Pen advances: letter 4, space 3, 'i' 2 (width + letterSpacing 1).
 TEST_F(TextTest, WorkedLayouts) {
@@ -238,5 +245,6 @@ TEST_F(TextTest, TextLayersDrawEveryGlyphWhereItsLetterStands) {
     ZK_BgDelete(4);
     EXPECT_TRUE(ZK_TextSlot[4][0].letters == nullptr && ZK_TextSlot[4][0].count == 0);
     ZK_LoadTextBg(4);
+    EXPECT_EQ((V{zk_bg[4].x, zk_bg[4].y}), (V{0, 0}));
     EXPECT_EQ(drawLayer(4, 0, true), std::vector<uint16_t>(ZK_WIDTH * ZK_HEIGHT, 0));
 }
