@@ -52,6 +52,22 @@ function(zk_record_wire)
       COMMENT "Recording docs/quib.png and docs/quib.gif from docs/quib-demo.txt"
       VERBATIM)
   endif()
+  if(TARGET quibgame AND TARGET zktour)
+    # Sheets for people to look at: the fonts, the small balls turned, the
+    # board and the tour's scenes, at 3x (the tour at 1x) in build/sheets.
+    add_executable(zk_sheet ${dir}/zk_sheet.cpp $<TARGET_OBJECTS:zkdevice_headless>)
+    target_compile_definitions(zk_sheet PRIVATE ZK_NO_MAIN_RENAME)
+    target_link_libraries(zk_sheet PRIVATE zkrecord quibgame zktour zklib)
+    set(out ${CMAKE_BINARY_DIR}/sheets)
+    add_custom_target(sheets
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+      COMMAND zk_sheet fonts ${out}/fonts.png
+      COMMAND zk_sheet balls ${out}/balls.png
+      COMMAND zk_sheet background ${out}/background.png
+      COMMAND zk_sheet tour ${out}/tour.png 1
+      COMMENT "Drawing the font, ball, background and tour sheets into ${out}"
+      VERBATIM)
+  endif()
   if(TARGET zk_tests)
     target_link_libraries(zk_tests PRIVATE zkrecord)
     add_test(NAME InstallStaging COMMAND ${PROJECT_SOURCE_DIR}/tests/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR})
