@@ -1,7 +1,7 @@
 # zk_record runs a program on the headless device from a script and writes
 # PNG and GIF pictures of the run; the docs-pictures target remakes the
-# README's pictures from docs/quib-demo.txt. zk_icon writes the program's
-# desktop icon.
+# README's pictures from docs/quib-demo.txt; zk_sheet draws sheets of the
+# fonts and the art for people to look at.
 find_package(PNG REQUIRED)
 
 # The recording pieces, shared by the tool and the tests.
@@ -11,25 +11,6 @@ add_library(zkrecord STATIC
   ${CMAKE_CURRENT_LIST_DIR}/zk_png.cpp)
 target_include_directories(zkrecord PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(zkrecord PUBLIC zkplatform GIF::GIF PNG::PNG)
-
-# The 16 x 16 program icon for the desktop, from the game's icon picture
-# (a drawn ball while the game has none).
-add_executable(zk_icon ${CMAKE_CURRENT_LIST_DIR}/zk_icon.cpp)
-target_link_libraries(zk_icon PRIVATE zkrecord)
-set(ZK_QUIB_ICON ${CMAKE_BINARY_DIR}/icons/quib.png)
-set(ZK_QUIB_ICON_GIF ${PROJECT_SOURCE_DIR}/game/assets/quib_icon.gif)
-if(NOT EXISTS ${ZK_QUIB_ICON_GIF})
-  set(ZK_QUIB_ICON_GIF)
-endif()
-add_custom_command(OUTPUT ${ZK_QUIB_ICON}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons
-  COMMAND zk_icon ${ZK_QUIB_ICON} ${ZK_QUIB_ICON_GIF}
-  DEPENDS zk_icon ${ZK_QUIB_ICON_GIF}
-  COMMENT "Writing the quib icon"
-  VERBATIM)
-add_custom_target(quib-icon ALL DEPENDS ${ZK_QUIB_ICON})
-include(GNUInstallDirs)
-install(FILES ${ZK_QUIB_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps)
 
 # The game library and the test suite are configured after this folder, so
 # the recorder, its targets and the tests that run it and the install are

@@ -1,6 +1,8 @@
 // Paints Quib's pictures and writes them as GIF89a files with giflib.
 //
-// Usage: zk_assets <output folder>
+// Usage: zk_assets <output folder>          the game's pictures
+//        zk_assets --tour <output folder>   the tour's (zk_assets_tour.cpp)
+//        zk_assets --icons <output folder>  both programs' desktop icons (PNG)
 //
 // The pictures are drawn procedurally here, so this file is where the art
 // lives: change it and rebuild the `assets` target to regenerate
@@ -16,12 +18,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "zk_picture.h"
+
+int zk_assets_tour(const char* folder);  // the engine tour's pictures, tools/zk_assets_tour.cpp
+Picture paintTourIcon(int size);         // the tour's icon, painted size x size, same file
 
 namespace {
 
@@ -486,13 +493,52 @@ Picture paintBackground() {
     return p;
 }
 
-// The program icon: the small green ball carrying its 3.
-Picture paintIcon() {
-    Picture p(16, 16, kBallPalette);
-    Picture balls = paintBalls(16);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) p.at(x, y) = balls.at(x, 3 * 16 + y);
-    return p;
+// Quib's icon at a size in pixels, and how much it is to be shrunk: the
+// green ball carrying its 3. At 16 and 32 it is the game's own picture, so
+// the window icon and the small desktop icons are exactly what the game
+// shows; larger, it is the shaded ball painted four times (256: twice) the
+// size, to be shrunk with smooth edges.
+struct Icon {
+    Picture picture;
+    int shrink;
+};
+
+Icon quibIcon(int size) {
+    if (size <= 32) {
+        Picture p(size, size, kBallPalette);
+        const Picture balls = paintBalls(size);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) p.at(x, y) = balls.get(x, 3 * size + y);
+        return {p, 1};
+    }
+    const int shrink = size >= 256 ? 2 : 4;
+    Picture p(size * shrink, size * shrink, kBallPalette);
+    paintBallFrame(p, size * shrink, 0, 3);
+    return {p, shrink};
+}
+
+// The desktop icons of both programs as <folder>/hicolor/<n>x<n>/apps/
+// quib.png and zk_tour.png, at the sizes desktops look for.
+int writeIcons(const std::string& folder) {
+    int failures = 0;
+    for (int size : {16, 32, 48, 128, 256}) {
+        const std::string n = std::to_string(size);
+        const std::string dir = folder + "/hicolor/" + n + "x" + n + "/apps";
+        std::error_code ignored;
+        std::filesystem::create_directories(dir, ignored);
+        const Icon quib = quibIcon(size);
+        const int tourShrink = size <= 32 ? 1 : size >= 256 ? 2 : 4;
+        const std::pair<std::string, bool> written[] = {
+            {dir + "/quib.png", writeIconPng(dir + "/quib.png", quib.picture, quib.shrink)},
+            {dir + "/zk_tour.png",
+             writeIconPng(dir + "/zk_tour.png", paintTourIcon(size * tourShrink), tourShrink)}};
+        for (const auto& [path, ok] : written)
+            if (!ok) {
+                std::fprintf(stderr, "zk_assets: cannot write %s\n", path.c_str());
+                ++failures;
+            }
+    }
+    return failures ? 1 : 0;
 }
 
 // Checks the colour convention before anything is written.
@@ -506,12 +552,12 @@ bool checkKey(const std::string& name, const Picture& p, bool keyed) {
 
 }  // namespace
 
-int zk_assets_tour(const char* folder);  // the engine tour's pictures, tools/zk_assets_tour.cpp
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string_view(argv[1]) == "--tour") return zk_assets_tour(argv[2]);
+    if (argc == 3 && std::string_view(argv[1]) == "--icons") return writeIcons(argv[2]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zk_assets <output folder>\n");
+        std::fprintf(stderr, "usage: zk_assets [--tour | --icons] <output folder>\n");
         return 2;
     }
     const std::string out = argv[1];
@@ -530,7 +576,7 @@ int main(int argc, char** argv) {
     items.push_back({"quib_score", paintScoreLabel(), true});
     items.push_back({"quib_gameover", paintGameOver(), true});
     items.push_back({"quib_canon", paintCanon(), true});
-    items.push_back({"quib_icon", paintIcon(), true});
+    items.push_back({"quib_icon", quibIcon(16).picture, true});
     int failures = 0;
     for (const Item& it : items) {
         if (!checkKey(it.name, it.pic, it.keyed)) {
