@@ -19,15 +19,15 @@ function(zk_record_wire)
   set(dir ${PROJECT_SOURCE_DIR}/tools)
   # The README's pictures: a screenshot and a short animated GIF of a game.
   set(ZK_DEMO_SCRIPT ${PROJECT_SOURCE_DIR}/docs/quib-demo.txt)
-  set(ZK_DEMO_FRAMES 870)
-  set(ZK_DEMO_SHOT 722)
+  set(ZK_DEMO_FRAMES 869)
+  set(ZK_DEMO_SHOT 721)
   if(TARGET quibgame)
     # The only program that links the game with the headless device.
     add_executable(zk_record ${dir}/zk_record.cpp $<TARGET_OBJECTS:zkdevice_headless>)
     target_compile_definitions(zk_record PRIVATE ZK_NO_MAIN_RENAME)
     target_link_libraries(zk_record PRIVATE zkrecord quibgame zklib)
     add_custom_target(docs-pictures
-      COMMAND zk_record --program quib --script ${ZK_DEMO_SCRIPT} --frames ${ZK_DEMO_FRAMES} --from 1
+      COMMAND zk_record --program quib --script ${ZK_DEMO_SCRIPT} --frames ${ZK_DEMO_FRAMES}
               --png ${ZK_DEMO_SHOT}:${PROJECT_SOURCE_DIR}/docs/quib.png --gif ${PROJECT_SOURCE_DIR}/docs/quib.gif
       DEPENDS ${ZK_DEMO_SCRIPT}
       COMMENT "Recording docs/quib.png and docs/quib.gif from docs/quib-demo.txt"
