@@ -4,7 +4,11 @@
 // The engine is procedural: its central records are globals that a game reads
 // and writes directly (zk_sprites entries, zk_bg, Stylus, zk_fade), sprites
 // and layers are addressed by number, and no operation reports an error or
-// checks its arguments unless its comment says so.
+// checks its arguments unless its comment says so. The one check they all
+// make: an operation given a window or layer number outside 0..15, or a
+// sprite number outside 0..4095 or of a slot never created, does nothing
+// (and returns 0 where it returns a value), so it never writes another
+// record.
 //
 // Units: 1024 = natural zoom; 512 angle units to a turn (0 right, 128 up);
 // opacity 0..32 (32 opaque); priorities 0..1023, 1023 drawn first.
