@@ -2,6 +2,7 @@
 // pacing, the quit button, and every way bad data must end cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -142,7 +143,7 @@ TEST(GifToSprite, SixteenColoursLeaveTheRestOfThePaletteAlone) {
     uint16_t palette[256];
     std::fill(palette, palette + 256, 0xABCD);
     uint8_t pixels[16] = {};
-    EXPECT_EQ(DecodeGif(bytes.data(), bytes.size(), pixels, palette, 0, 4, 4), 0);
+    EXPECT_EQ(DecodeGif(bytes.data(), bytes.size(), pixels, palette, 0, 4, 4), ZK_GIF_DONE);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(palette[i], rgb565(colours[size_t(i)]));
     EXPECT_EQ(std::vector<uint16_t>(palette + 16, palette + 256), std::vector<uint16_t>(240, 0xABCD));
     // ... and the loaders start from zeroed palettes, so the key cannot hide
@@ -201,27 +202,68 @@ TEST(GifToSprite, TheRegistryHolds1024Images) {
     EXPECT_EQ(zk_nsprite_alloc, 1024);
 }
 
-TEST(GifDecode, InterlacedRowsLandInPassOrder) {
+TEST(GifDecode, InterlacedRowsLandInPassOrderFromTheImageTop) {
     Cleanup cleanup;
-    // Stored line i is filled with the value i, so each row shows when it
-    // was decoded.
-    struct Case { int rows; std::vector<int> order; /* the row that stored line i lands on */ } cases[] = {
-        {10, {0, 8, 4, 2, 6, 1, 3, 5, 7, 9}}, {3, {0, 2, 1}}, {1, {0}}};
+    // Stored line i is filled with the value i + 1, so each row shows when
+    // it was decoded. The 3-pixel-wide image sits at (left, top) of a screen
+    // 2 pixels wider and 1 row taller.
+    struct Case { int rows, left, top; std::vector<int> order; /* the image row stored line i lands on */ } cases[] = {
+        {10, 0, 0, {0, 8, 4, 2, 6, 1, 3, 5, 7, 9}}, {3, 0, 0, {0, 2, 1}}, {1, 0, 0, {0}}, {7, 1, 3, {0, 4, 2, 6, 1, 3, 5}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rows);
         ZkGifFrame f = frame(3, c.rows, {});
-        f.interlace = true;
+        f.left = c.left, f.top = c.top, f.interlace = true;
         for (int i = 0; i < c.rows * 3; ++i) f.pixels.push_back(uint8_t(i / 3 + 1));
-        SpriteImage* im = toSprite(zk_make_gif(3, c.rows, rainbow(16), {f}));
+        const int w = c.left + 5, h = c.top + c.rows + 1;
+        SpriteImage* im = toSprite(zk_make_gif(w, h, rainbow(16), {f}));
         ASSERT_NE(im, nullptr);
-        std::vector<uint8_t> want(size_t(c.rows) * 3);
-        for (int i = 0; i < c.rows * 3; ++i) want[size_t(c.order[size_t(i / 3)] * 3 + i % 3)] = uint8_t(i / 3 + 1);
+        std::vector<uint8_t> want(size_t(w * h));
+        for (int i = 0; i < c.rows * 3; ++i)
+            want[size_t((c.top + c.order[size_t(i / 3)]) * w + c.left + i % 3)] = uint8_t(i / 3 + 1);
         const auto* px = static_cast<const uint8_t*>(im->pixels);
         EXPECT_EQ(std::vector<uint8_t>(px, px + want.size()), want);
     }
 }
 
-TEST(GifDecode, FramesAreClippedToTheScreenAndCapped) {
+TEST(GifDecode, EachImageConvertsItsOwnMapFromFirstFrameOn) {
+    Cleanup cleanup;
+    // A 4 x 2 screen over a 16-colour global map. Image A fills it with 5s
+    // under a local map of 16 colours; image B puts 1 2 / 3 0 at column 1
+    // under a local map of 4. Both follow a graphic control block of delay 0.
+    std::vector<uint32_t> map16, map4 = {0x102030, 0x405060, 0x708090, 0xA0B0C0};
+    for (uint32_t i = 0; i < 16; ++i) map16.push_back(0x0F0F0F * i + 0x000100);
+    ZkGifFrame a = frame(4, 2, fill(8, 5), 0), b = frame(2, 2, {1, 2, 3, 0}, 0);
+    a.colours = map16, b.colours = map4, b.left = 1;
+    // Entries 0-3 from map4; 4-15 from map16 when image A converted its map.
+    auto palette = [&](bool fromA) {
+        std::vector<uint16_t> p(256, 0);
+        for (size_t i = 0; i < 16; ++i) p[i] = i < 4 ? rgb565(map4[i]) : fromA ? rgb565(map16[i]) : 0;
+        return p;
+    };
+    const struct {
+        const char* name;
+        int firstFrame;
+        std::vector<ZkGifFrame> frames;
+        std::vector<uint8_t> pixels;
+        std::vector<uint16_t> palette;
+    } cases[] = {
+        {"a local map, not the global one", 0, {b}, {0, 1, 2, 0, 0, 3, 0, 0}, palette(false)},
+        {"both maps from frame 1 on", 1, {a, b}, {5, 1, 2, 5, 5, 3, 0, 5}, palette(true)},
+        {"image A before frame 2 keeps the palette", 2, {a, b}, {5, 1, 2, 5, 5, 3, 0, 5}, palette(false)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ZK_GifInfo.firstFrame = c.firstFrame;
+        ZK_GifInfo.lastFrame = 100;
+        SpriteImage* im = toSprite(zk_make_gif(4, 2, rainbow(16), c.frames));
+        ASSERT_NE(im, nullptr);
+        const auto* px = static_cast<const uint8_t*>(im->pixels);
+        EXPECT_EQ(std::vector<uint8_t>(px, px + 8), c.pixels);
+        EXPECT_EQ(std::vector<uint16_t>(im->palette, im->palette + 256), c.palette);
+    }
+}
+
+TEST(GifDecode, FramesAreClippedToTheScreen) {
     Cleanup cleanup;
     // Frames at their own places; the second hangs off the right and
     // bottom of the 8 x 6 screen and the third lies wholly outside it.
@@ -239,7 +281,7 @@ TEST(GifDecode, FramesAreClippedToTheScreenAndCapped) {
         std::vector<uint16_t> palette(256, 0);
         const size_t n = 8 * 6;
         std::unique_ptr<uint8_t[]> dest(new uint8_t[n << to16]());
-        EXPECT_EQ(DecodeGif(gif.bytes.get(), gif.size, dest.get(), palette.data(), uint8_t(to16), 8, 6), 0);
+        EXPECT_EQ(DecodeGif(gif.bytes.get(), gif.size, dest.get(), palette.data(), uint8_t(to16), 8, 6), ZK_GIF_DONE);
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 8; ++x) {
                 const int want = (x >= 5 && y >= 4) ? 4 : (x >= 1 && x <= 2 && y >= 1 && y <= 2) ? 3 : 0;
@@ -249,14 +291,6 @@ TEST(GifDecode, FramesAreClippedToTheScreenAndCapped) {
             }
     }
 
-    // More frames than the cap: the decode stops after ZK_GIF_MAX_FRAMES.
-    std::vector<ZkGifFrame> many;
-    for (int i = 0; i < ZK_GIF_MAX_FRAMES + 40; ++i) many.push_back(frame(1, 1, {uint8_t(i & 0xFF)}));
-    const auto capped = zk_make_gif(1, 1, rainbow(), many);
-    uint8_t pixel = 0;
-    uint16_t palette[256];
-    DecodeGif(capped.data(), capped.size(), &pixel, palette, 0, 1, 1);
-    EXPECT_EQ(pixel, (ZK_GIF_MAX_FRAMES - 1) & 0xFF);
 }
 
 TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
@@ -288,12 +322,14 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
         ZK_GifInfo.firstFrame = ZK_GifInfo.lastFrame = 0;
         const auto gif = zk_make_gif(2, 2, rainbow(4), {square(0, 1), square(10, 2), square(10, 3)});
         EXPECT_EQ(refreshes(gif, im), 1);
+        if (!im) return 1;
         EXPECT_EQ(firstPixel(im), 1);
         EXPECT_EQ((V{ZK_GifInfo.frameCount, ZK_GifInfo.state}), (V{2, 0}));
         // Graphic control blocks below firstFrame do not wait.
         ZK_GifInfo.firstFrame = 2;
         ZK_GifInfo.lastFrame = 100;
         EXPECT_EQ(refreshes(gif, im), 6);
+        if (!im) return 1;
         EXPECT_EQ(firstPixel(im), 3);
 
         // Code run by the frame loop steers the wait: a vector layer's hook
@@ -314,6 +350,7 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
             calls = 0;
             resumeWith = resume;
             EXPECT_EQ(refreshes(zk_make_gif(2, 2, rainbow(4), {square(5, 3)}), im), resume ? 5 : 3);
+            if (!im) return 1;  // a stop is a success: the image holds what came before it
             EXPECT_EQ(firstPixel(im), resume ? 3 : 0);
         }
         zk_test_dovect = nullptr;
@@ -350,7 +387,67 @@ TEST(GifLayers, LoadersKeepIndicesOrConvertAndSetPlain) {
     EXPECT_EQ(b16.plain, 1);
 }
 
-TEST(GifBadInput, EveryLoaderEndsCleanly) {
+TEST(GifLayers, CodeRunDuringAWaitMayReleaseTheLayerOrLoadAnother) {
+    Cleanup cleanup;
+    // A 4 x 3 animation: 1s, a wait of 3 refreshes, 2s, then 3s. At its
+    // first refresh the hook deletes the layer, loads it again from a still
+    // picture of 7s under other colours, or loads that still as a sprite.
+    auto other = rainbow(16);
+    std::reverse(other.begin(), other.end());
+    const auto still = zk_make_gif(4, 3, other, fill(12, 7));
+    const auto anim = zk_make_gif(4, 3, rainbow(16), {frame(4, 3, fill(12, 1)), frame(4, 3, fill(12, 2), 5),
+                                                       frame(4, 3, fill(12, 3), 0)});
+    enum Action { DELETE, RELOAD, SPRITE };
+    // What layer 6 holds: the still alone when reloaded, else the whole
+    // animation, with its own frame count and pixel size.
+    auto check = [&](int depth, Action action) {
+        const BgLayer& bg = zk_bg[6];
+        if (action == DELETE) {
+            EXPECT_EQ(bg.used, 0);
+            return;
+        }
+        const auto colours = action == RELOAD ? other : rainbow(16);
+        const uint8_t value = action == RELOAD ? 7 : 3;
+        ASSERT_EQ((V{bg.used, bg.depth, bg.width, bg.height}), (V{1, depth, 4, 3}));
+        if (action == SPRITE) { EXPECT_EQ((V{ZK_GifInfo.frameCount, ZK_GifInfo.state}), (V{2, 1})); }
+        std::vector<uint16_t> want(12, depth == 1 ? value : rgb565(colours[value])), got(12);
+        for (size_t i = 0; i < 12; ++i)
+            got[i] = depth == 1 ? static_cast<const uint8_t*>(bg.pixels)[i] : static_cast<const uint16_t*>(bg.pixels)[i];
+        EXPECT_EQ(got, want);
+        if (depth == 2) return;
+        std::vector<uint16_t> palette(256, 0);
+        for (size_t i = 0; i < 16; ++i) palette[i] = rgb565(colours[i]);
+        EXPECT_EQ(std::vector<uint16_t>(bg.palette, bg.palette + 256), palette);
+    };
+    for (int depth : {1, 2})
+        for (Action action : {DELETE, RELOAD, SPRITE}) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << ", action " << action);
+            auto load = [depth](const std::vector<uint8_t>& gif) {
+                if (depth == 1) ZK_BgLoadGif(6, gif.data(), gif.size());
+                else ZK_BgLoadGif16bit(6, gif.data(), gif.size());
+            };
+            const int rc = zk_test_run([&] {
+                ZK_Init();
+                ZK_GifInfo.firstFrame = 0, ZK_GifInfo.lastFrame = 100;
+                bool acted = false;
+                zk_test_dovect = [&](uint8_t) {
+                    if (acted) return;
+                    acted = true;
+                    if (action == DELETE) ZK_BgDelete(6);
+                    if (action == RELOAD) load(still);
+                    if (action == SPRITE) { EXPECT_NE(ZK_GifToSprite(still.data(), still.size()), nullptr); }
+                };
+                load(anim);
+                zk_test_dovect = nullptr;
+                EXPECT_TRUE(acted);
+                check(depth, action);
+                return 0;
+            });
+            EXPECT_EQ(rc, 0);
+        }
+}
+
+TEST(GifBadInput, FailedLoadsKeepNothing) {
     Cleanup cleanup;
     // A base picture: two 16 x 16 frames over a 256-colour map, the first
     // with a graphic control block of delay 0.
@@ -364,37 +461,33 @@ TEST(GifBadInput, EveryLoaderEndsCleanly) {
     const size_t desc = zk_gif_descriptor_at(base, 0);
     const size_t codeSize = zk_gif_code_size_at(base, 0);
 
-    enum Want { NONE, IMAGE, EITHER };
     struct Case {
         const char* name;
         std::vector<uint8_t> data;
-        Want want;
+        bool loads;
     };
     std::vector<Case> cases;
-    for (size_t cut : {size_t(0), size_t(5), size_t(9), size_t(12), size_t(13 + 100)})
-        cases.push_back({"cut in the header or map", {base.begin(), base.begin() + long(cut)}, NONE});
-    for (size_t cut : {desc, desc + 4, codeSize, codeSize + 1, codeSize + 40, base.size() - 1})
-        cases.push_back({"cut in the images", {base.begin(), base.begin() + long(cut)}, IMAGE});
-    auto add = [&](const char* name, Want want, auto edit) {
+    for (size_t cut : {size_t(0), size_t(5), size_t(9), size_t(12), size_t(13), size_t(13 + 100), desc, desc + 4,
+                       codeSize, codeSize + 1, codeSize + 40, base.size() - 1})
+        cases.push_back({"cut short", {base.begin(), base.begin() + long(cut)}, false});
+    auto add = [&](const char* name, bool loads, auto edit) {
         auto d = base;
         edit(d);
-        cases.push_back({name, d, want});
+        cases.push_back({name, d, loads});
     };
     using Data = std::vector<uint8_t>;
-    add("unknown record type", IMAGE, [](Data& d) { d.back() = 0x55; });
-    add("code size 9", IMAGE, [&](Data& d) { d[codeSize] = 9; });
-    add("code size 12", IMAGE, [&](Data& d) { d[codeSize] = 12; });
-    add("descriptor off the screen", IMAGE, [&](Data& d) { zk_gif_put16(d, desc + 1, 0xFFF0), zk_gif_put16(d, desc + 3, 0xFFF0); });
-    add("descriptor wider than the screen", IMAGE, [&](Data& d) { zk_gif_put16(d, desc + 5, 0xFFFF); });  // clipped to 16
-    add("0 x 0 image", IMAGE, [&](Data& d) { zk_gif_put16(d, desc + 5, 0), zk_gif_put16(d, desc + 7, 0); });
-    add("indices above the colour count", IMAGE, [](Data& d) { zk_gif_shrink_global_map(d, 0); });  // 2 colours
-    add("no colour map", IMAGE, [](Data& d) { zk_gif_shrink_global_map(d, -1); });
-    add("0 x 16 screen", NONE, [](Data& d) { zk_gif_put16(d, 6, 0); });
-    add("huge screen", NONE, [](Data& d) { zk_gif_put16(d, 6, 0xFFFF), zk_gif_put16(d, 8, 0xFFFF); });
-    add("3000 x 1 screen", EITHER, [](Data& d) { zk_gif_put16(d, 6, 3000), zk_gif_put16(d, 8, 1); });
-    add("header only", NONE, [](Data& d) { d.resize(6); });
-    cases.push_back({"no map, no image", {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'}, IMAGE});
-    cases.push_back({"not a GIF", {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'}, NONE});
+    add("unknown record type", false, [](Data& d) { d.back() = 0x55; });
+    add("code size 9", false, [&](Data& d) { d[codeSize] = 9; });
+    add("code size 12", false, [&](Data& d) { d[codeSize] = 12; });
+    add("descriptor off the screen", true, [&](Data& d) { zk_gif_put16(d, desc + 1, 0xFFF0), zk_gif_put16(d, desc + 3, 0xFFF0); });
+    add("descriptor wider than its data", false, [&](Data& d) { zk_gif_put16(d, desc + 5, 0xFFFF); });
+    add("0 x 0 image", false, [&](Data& d) { zk_gif_put16(d, desc + 5, 0), zk_gif_put16(d, desc + 7, 0); });
+    add("indices above the colour count", true, [](Data& d) { zk_gif_shrink_global_map(d, 0); });  // 2 colours
+    add("no colour map", true, [](Data& d) { zk_gif_shrink_global_map(d, -1); });
+    add("0 x 16 screen", false, [](Data& d) { zk_gif_put16(d, 6, 0); });
+    add("huge screen", false, [](Data& d) { zk_gif_put16(d, 6, 0xFFFF), zk_gif_put16(d, 8, 0xFFFF); });
+    cases.push_back({"no map, no image", {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'}, true});
+    cases.push_back({"not a GIF", {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'}, false});
     {
         // The first frame's data ends (end code) after 8 of the 16 rows.
         ZkGifFrame half = one;
@@ -402,21 +495,26 @@ TEST(GifBadInput, EveryLoaderEndsCleanly) {
         half.pixels.resize(128);
         auto d = zk_make_gif(16, 16, colours, {half, two});
         zk_gif_put16(d, zk_gif_descriptor_at(d, 0) + 7, 16);
-        cases.push_back({"end code too early", d, IMAGE});
+        cases.push_back({"end code too early", d, false});
     }
+    std::vector<ZkGifFrame> many(ZK_GIF_MAX_FRAMES + 1, frame(1, 1, {1}));
+    cases.push_back({"too many images", zk_make_gif(1, 1, rainbow(2), many), false});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.data.size()) + " bytes");
         const Exact gif(c.data);
+        const uint16_t count = zk_nsprite_alloc;
         SpriteImage* im = ZK_GifToSprite(gif.bytes.get(), gif.size);
-        if (c.want != EITHER) { EXPECT_EQ(im != nullptr, c.want == IMAGE); }
+        EXPECT_EQ((V{im != nullptr, zk_nsprite_alloc}), (V{c.loads, count + c.loads}));
         // Whatever was decoded, the image is whole and self-consistent.
         if (im) { EXPECT_EQ(im->palette[0] == 0xF81F, im->opaque == 0); }
         if (im && !im->opaque) { EXPECT_EQ(readRuns(im).size(), size_t(im->width) * size_t(im->height)); }
+        // Layers in use before are free after a failed load.
+        ZK_BgLoadGif(4, base.data(), base.size());
+        ZK_BgLoadGif16bit(5, base.data(), base.size());
         ZK_BgLoadGif(4, gif.bytes.get(), gif.size);
-        EXPECT_EQ(zk_bg[4].used, c.want == NONE ? 0 : 1);
         ZK_BgLoadGif16bit(5, gif.bytes.get(), gif.size);
-        if (c.want == NONE) { EXPECT_EQ(zk_bg[5].used, 0); }
+        EXPECT_EQ((V{zk_bg[4].used, zk_bg[5].used}), (V{c.loads, c.loads}));
     }
     // A 16-bit layer is at most 2048 pixels wide (its line buffer); an
     // 8-bit one may be wider.
