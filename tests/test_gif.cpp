@@ -334,7 +334,7 @@ TEST(GifLayers, WhatTheLayerHoldsWhenTheHookPausesStopsDeletesOrReloads) {
                 EXPECT_EQ((V{ZK_GifInfo.frameCount, ZK_GifInfo.state}), c.info);
                 const BgLayer& bg = zk_bg[6];
                 EXPECT_EQ((V{bg.used, bg.kind, bg.depth, bg.width, bg.height, bg.priority}), (V{c.value != 0, 3, depth, 4, 3, 6}));
-                if (!c.value) return 0;
+                if (!c.value || !bg.used) return 0;
                 // The GIF's own indices at 8 bits (no remapping), its colours at
                 // 16; plain when the palette holds no key.
                 const auto colours = c.value == 7 ? other : keyed;
