@@ -167,9 +167,9 @@ bool decodeImage(GifFileType* gif, Target& t) {
 // frame loop. False, with the end in end, when playback was stopped or the
 // destination's layer released during the wait.
 bool graphicControl(const GifByteType* block, const Target& t, ZkGifEnd& end) {
-    const int32_t n = ZK_GifInfo.frameCount;
+    const int32_t n = ZK_GifInfo.frameCount;  // code run during a wait may have set any value
     if (int64_t(n) + 1 > ZK_GifInfo.lastFrame) ZK_GifInfo.state = 0;
-    ZK_GifInfo.frameCount = n + 1;
+    ZK_GifInfo.frameCount = int32_t(uint32_t(n) + 1u);
     if (n < ZK_GifInfo.firstFrame) return true;
     // block[0] is the block's length; the delay is in its bytes 2 and 3.
     const unsigned delay = block[0] >= 3 ? unsigned(block[2]) | unsigned(block[3]) << 8 : 0u;
