@@ -6,10 +6,9 @@
 # seeds and the committed corpus fuzz/corpus/NAME. Exits non-zero on any
 # finding; crashing inputs are kept in BUILD_DIR/fuzz/artifacts.
 #   fuzz/run.sh BUILD_DIR [SECONDS] [NAME...]
-# With ZK_FUZZ_MERGE=1 it afterwards replaces fuzz/corpus/NAME by the
-# smallest set of inputs that covers what the committed
-# corpus and the run's inputs cover together: that is how the committed
-# corpus is made.
+# With ZK_FUZZ_MERGE=1 it afterwards replaces fuzz/corpus/NAME by a small set
+# of inputs that reaches every code edge that the committed corpus and the
+# run's inputs reach together: that is how the committed corpus is made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS] [NAME...]}
@@ -54,7 +53,7 @@ for name in "${targets[@]}"; do
   if [ "${ZK_FUZZ_MERGE:-0}" = 1 ]; then
     merged="$build/fuzz/merged/$name"
     rm -rf "$merged" && mkdir -p "$merged"
-    "$bin" -merge=1 "$merged" "fuzz/corpus/$name" "$corpus" > "$build/fuzz/$name.merge.log" 2>&1
+    "$bin" -merge=1 -use_counters=0 "$merged" "fuzz/corpus/$name" "$corpus" > "$build/fuzz/$name.merge.log" 2>&1
     rm -rf "fuzz/corpus/$name" && cp -r "$merged" "fuzz/corpus/$name"
     echo "== $name: corpus of $(ls "fuzz/corpus/$name" | wc -l) inputs"
   fi
