@@ -4,7 +4,11 @@
 // The engine is procedural: its central records are globals that a game reads
 // and writes directly (zk_sprites entries, zk_bg, Stylus, zk_fade), sprites
 // and layers are addressed by number, and no operation reports an error or
-// checks its arguments unless its comment says so.
+// checks its arguments unless its comment says so. The one check they all
+// make: an operation given a window or layer number outside 0..15, or a
+// sprite number outside 0..4095 or of a slot never created, does nothing
+// (and returns 0 where it returns a value), so it never writes another
+// record.
 //
 // Units: 1024 = natural zoom; 512 angle units to a turn (0 right, 128 up);
 // opacity 0..32 (32 opaque); priorities 0..1023, 1023 drawn first.
@@ -122,17 +126,27 @@ extern uint8_t LineBuf[2048];
 extern GifInfo ZK_GifInfo;
 extern SpriteImage zk_quit;  // the built-in quit button, 16 x 16, four frames
 
-// The sized forms never read past size bytes and decode only what is sound;
-// the one-argument forms trust their data to be a complete, valid GIF.
-// ZK_GifToSprite returns null when the data cannot make an image.
-// That is: data too short for the header and screen descriptor or not a GIF,
-// a logical screen of 0 or more than 4M pixels, a run longer than 255 pixels
-// or a run list of 65,536 bytes or more (images with transparency), a full
-// registry, or no memory; nothing is then registered. The background loaders
-// leave the layer free in the same cases (and for a 16-bit layer wider than
-// 2048 pixels). Data that fails later (cut short, a giflib error, too many
-// frames) keeps what was decoded until then; pixels that no image covered
-// hold 0. Frames are clipped to the logical screen.
+// GIF loaders. The sized forms never read past size bytes; the one-argument
+// forms trust their data to be a complete, valid GIF. Frames are clipped to
+// the logical screen, and pixels that no frame covers hold 0.
+// A load succeeds when its decode reaches the GIF's terminator, or when code
+// run by the frame loop during an animation wait stops the playback
+// (ZK_GifInfo.state = 0): the picture then holds the frames decoded so far.
+// It fails on data that is not a GIF or is cut short, a giflib error, a
+// logical screen of 0 or more than 4M pixels, more than 1024 images, or no
+// memory; and a failed load keeps nothing.
+// - ZK_GifToSprite returns the new image, registered, or null when the load
+//   failed, when the registry is full, or when an image with transparency
+//   would need a run longer than 255 pixels or a run list of 65,536 bytes or
+//   more; nothing is then registered.
+// - ZK_BgLoadGif makes the layer an 8-bit bitmap holding the GIF's own
+//   indices and palette; ZK_BgLoadGif16bit makes it a 16-bit bitmap (at most
+//   2048 pixels wide) converted through zk_gif_pal. Both set plain from the
+//   palette, and leave the layer free when the load failed.
+// - Code run during a wait may delete or reload the layer being loaded: the
+//   decode then ends without writing to it again, and the layer stays as that
+//   code left it. A load started there leaves ZK_GifInfo, GifBits and
+//   zk_gif_pal as the waiting load had them.
 SpriteImage* ZK_GifToSprite(const uint8_t* gif);
 SpriteImage* ZK_GifToSprite(const uint8_t* gif, size_t size);
 void ZK_BgLoadGif(uint8_t layer, const uint8_t* gif);
