@@ -340,22 +340,34 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return old;
 }
 
+namespace {
+// The part of [0, count) that an offset moves into [lo, hi), as [first, end),
+// in 64 bits so that no sum of coordinates overflows.
+struct Span {
+    int64_t first, end;
+};
+Span clipSpan(int64_t count, int64_t offset, int64_t lo, int64_t hi) {
+    return Span{std::max<int64_t>(0, lo - offset), std::min<int64_t>(count, hi - offset)};
+}
+}  // namespace
+
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop) {
     if (!dest || !source || rop != SRCCOPY || !alive(dest->window)) return FALSE;
     HBITMAP b = source->selected;
     if (!b || b->kind != ZkGdiObject::Bitmap) return FALSE;
     Layer& L = layer();
     const RECT& wr = dest->window->rect;
-    // Clip to the window, to the source bitmap and to the device screen.
-    for (int r = 0; r < height; ++r) {
-        int srow = sy + r, drow = wr.top + y + r;
-        if (srow < 0 || srow >= b->height || drow < 0 || drow >= ZK_SCREEN_H || drow >= wr.bottom) continue;
-        for (int c = 0; c < width; ++c) {
-            int scol = sx + c, dcol = wr.left + x + c;
-            if (scol < 0 || scol >= b->width || dcol < 0 || dcol >= ZK_SCREEN_W || dcol >= wr.right) continue;
-            L.screen[drow * ZK_SCREEN_W + dcol] = b->bits[size_t(srow) * b->width + scol];
-        }
-    }
+    // Clip once, to the source bitmap and to the window where it lies on the
+    // device screen; then every row left is one copy.
+    const int64_t left = int64_t(wr.left) + x, top = int64_t(wr.top) + y;
+    const Span colsIn = clipSpan(width, sx, 0, b->width), rowsIn = clipSpan(height, sy, 0, b->height);
+    const Span colsOut = clipSpan(width, left, std::max<LONG>(0, wr.left), std::min<LONG>(ZK_SCREEN_W, wr.right));
+    const Span rowsOut = clipSpan(height, top, std::max<LONG>(0, wr.top), std::min<LONG>(ZK_SCREEN_H, wr.bottom));
+    const int64_t c0 = std::max(colsIn.first, colsOut.first), c1 = std::min(colsIn.end, colsOut.end);
+    const int64_t r0 = std::max(rowsIn.first, rowsOut.first), r1 = std::min(rowsIn.end, rowsOut.end);
+    for (int64_t r = r0; c0 < c1 && r < r1; ++r)
+        std::memcpy(&L.screen[(top + r) * ZK_SCREEN_W + left + c0], &b->bits[size_t((sy + r) * b->width + sx + c0)],
+                    size_t(c1 - c0) * 2);
     if (dest->window->shown) device()->present(L.screen);
     return TRUE;
 }

@@ -169,6 +169,58 @@ TEST(Stylus, PositionsOffTheScreenAreClampedAndReleased) {
         });
 }
 
+// A copy to the window lands only where the source bitmap, the window and the
+// screen all are; the rest of the screen keeps what it showed.
+TEST(Shell, CopiesToTheWindowClipToSourceWindowAndScreen) {
+    struct Case {
+        RECT window;
+        int x, y, w, h, sx, sy;
+    };
+    const Case cases[] = {
+        {{0, 0, 240, 320}, 0, 0, 240, 320, 0, 0},        // the shell's paint
+        {{-10, -20, 230, 300}, 0, 0, 240, 320, 0, 0},    // window off the top-left of the screen
+        {{100, 200, 340, 520}, 0, 0, 240, 320, 0, 0},    // and off the bottom-right
+        {{20, 30, 240, 320}, -5, 7, 100, 50, 200, 300},  // off the window's left, past the bitmap's corner
+        {{20, 30, 240, 320}, 3, 4, 240, 320, -3, -4},    // source from before the bitmap
+        {{10, 10, 60, 60}, 0, 0, 240, 320, 0, 0},        // a small window
+        {{0, 0, 240, 320}, 0, 0, -4, 320, 0, 0},         // nothing to copy
+        {{0, 0, 240, 320}, 0x7FFFFFF0, 0, 40, 320, 0, 0},  // offsets whose sums overflow 32 bits
+        {{0, 0, 240, 320}, 0, 0, 240, 320, -0x7FFFFFF0, 0},
+    };
+    constexpr int BW = 250, BH = 330;
+    std::vector<uint16_t> bits(BW * BH);
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint16_t((uint32_t(i) * 2654435761u) >> 16);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "window " << c.window.left << "," << c.window.top << " x " << c.x);
+        zk_test_run([&] {
+            std::vector<uint16_t> before(ZK_WIDTH * ZK_HEIGHT, 0x1111);
+            std::memcpy(zk_buffer, before.data(), sizeof zk_buffer);
+            MainProc(zk_hwnd, WM_PAINT, 0, 0);
+            const RECT& r = c.window;
+            MoveWindow(zk_hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+            HBITMAP b = CreateBitmap(BW, BH, 1, 16, bits.data());
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(zk_hwnd, &ps), memory = CreateCompatibleDC(nullptr);
+            SelectObject(memory, b);
+            EXPECT_TRUE(BitBlt(dc, c.x, c.y, c.w, c.h, memory, c.sx, c.sy, SRCCOPY));
+            DeleteDC(memory);
+            EndPaint(zk_hwnd, &ps);
+            DeleteObject(b);
+            std::vector<uint16_t> want = before;
+            for (int64_t Y = 0; Y < ZK_HEIGHT; ++Y)
+                for (int64_t X = 0; X < ZK_WIDTH; ++X) {
+                    const int64_t col = X - r.left - c.x, row = Y - r.top - c.y;
+                    const int64_t bx = c.sx + col, by = c.sy + row;
+                    if (X >= r.left && X < r.right && Y >= r.top && Y < r.bottom && col >= 0 && col < c.w &&
+                        row >= 0 && row < c.h && bx >= 0 && bx < BW && by >= 0 && by < BH)
+                        want[Y * ZK_WIDTH + X] = bits[by * BW + bx];
+                }
+            EXPECT_EQ(std::vector<uint16_t>(zk_headless_screen(), zk_headless_screen() + ZK_WIDTH * ZK_HEIGHT), want);
+            return 0;
+        });
+    }
+}
+
 TEST(FullScreen, TakesTheScreenAndGivesItBack) {
     for (bool withPanel : {true, false}) {
         SCOPED_TRACE(withPanel ? "with input panel" : "without input panel");
