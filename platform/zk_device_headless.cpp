@@ -19,6 +19,8 @@ struct Headless {
     // long scripted run keeps only what is still to come.
     std::deque<Event> script;
     int paints = 0;
+    int shows = 0;
+    uint32_t showCost = 0;
     void (*hook)(const uint16_t*, void*) = nullptr;
     void* user = nullptr;
 };
@@ -35,6 +37,11 @@ void present(const uint16_t* screen) {
     ++H.paints;
     if (H.hook) H.hook(screen, H.user);
 }
+// Showing costs the set time on the virtual clock, as a slow display would.
+void show() {
+    ++H.shows;
+    H.clock += H.showCost;
+}
 void poll() {
     while (!H.script.empty() && due(H.script.front().ms)) {
         const Event e = H.script.front();
@@ -48,7 +55,7 @@ uint32_t ticks() {
     return t;
 }
 
-ZkDevice device{"headless", open, close, present, poll, ticks};
+ZkDevice device{"headless", open, close, present, show, poll, ticks, nullptr, nullptr};
 
 }  // namespace
 
@@ -80,6 +87,8 @@ void zk_headless_tap(uint32_t ms, int x, int y, uint32_t holdMs) {
 
 int zk_headless_pending() { return int(H.script.size()); }
 int zk_headless_paints() { return H.paints; }
+int zk_headless_shows() { return H.shows; }
+void zk_headless_set_show_cost(uint32_t ms) { H.showCost = ms; }
 const uint16_t* zk_headless_screen() { return zk_device_screen(); }
 void zk_headless_on_present(void (*hook)(const uint16_t*, void*), void* user) {
     H.hook = hook;

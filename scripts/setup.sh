@@ -8,7 +8,7 @@ packages=(
   libgif-dev libsdl2-dev libsdl2-gfx-dev libpixman-1-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool xauth
+  libx11-dev xvfb xdotool xauth
 )
 
 missing=()

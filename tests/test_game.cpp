@@ -538,7 +538,11 @@ TEST(QuibGame, EntranceSkippedWhenTheEndingFrameHasATap) {
     Play p;
     p.aims = {128, 130};
     p.each = [](Play& p, int f) {
-        if (f == p.ended) p.tap(100, 200);
+        // The tap goes straight into the raw stylus: the throw's own tap was
+        // two frames before, and the platform holds a queued press until
+        // that release has been sampled.
+        if (f == p.ended) stylusheld = 1, stylusx = 100, stylusy = 200;
+        if (f == p.ended + 1) stylusheld = 0;
     };
     p.quitFrom = 1500;
     EXPECT_EQ(runGame(p), 0);

@@ -114,6 +114,28 @@ TEST(FramePacing, SlotsPaintsQuitAndOverrunsAlsoAcrossTheTickWrap) {
     }
 }
 
+// Showing a picture may cost most of a frame (a slow display): it happens
+// where it cannot delay the end of a wait, so the slots stay 25 ms.
+TEST(FramePacing, CostlyShowsKeepTheSlots) {
+    for (const uint32_t cost : {8u, 15u}) {
+        SCOPED_TRACE(cost);
+        zk_test_run([cost] {
+            ZK_Init();
+            ZK_Refresh();
+            zk_headless_set_show_cost(cost);
+            const int shows = zk_headless_shows();
+            std::vector<uint32_t> slots;
+            for (uint32_t end = lastRead(); slots.size() < 400; end = lastRead()) {
+                ZK_Refresh();
+                slots.push_back(lastRead() - end);
+            }
+            EXPECT_EQ(slots, std::vector<uint32_t>(400, 25u));
+            EXPECT_EQ(zk_headless_shows() - shows, 400);  // every frame shown
+            return 0;
+        });
+    }
+}
+
 TEST(FramePacing, MeasuredRateAndUnpacedRates) {
     zk_test_run([] {
         ZK_Init();
@@ -221,6 +243,35 @@ TEST(Shell, CopiesToTheWindowClipToSourceWindowAndScreen) {
     }
 }
 
+// Quick taps, each press and release at the same moment, and a double click
+// made of four such messages: every press and every release reaches the
+// frame loop, at every rate from 1 to 1000 frames a second and unpaced.
+TEST(Stylus, QuickTapsAreSeenAtEveryFrameRate) {
+    for (const uint32_t rate : {1u, 5u, 10u, 25u, 40u, 333u, 1000u, 0u}) {
+        SCOPED_TRACE(rate);
+        std::vector<std::vector<int>> seen;  // pressed, released, x, y
+        zk_test_run([&] {
+            ZK_Init();
+            ZK_SetFrameRate(rate);
+            ZK_Refresh();
+            const uint32_t now = zk_headless_clock();
+            zk_headless_tap(now + 1, 30, 40, 0);
+            for (int k = 0; k < 2; ++k) zk_headless_tap(now + 2, 50 + k, 60, 0);
+            for (int frame = 0; frame < 20; ++frame) {
+                ZK_Refresh();
+                if (Stylus.pressed || Stylus.released) seen.push_back({Stylus.pressed, Stylus.released, Stylus.x, Stylus.y});
+            }
+            return 0;
+        });
+        EXPECT_EQ(seen, (std::vector<std::vector<int>>{{1, 0, 30, 40},
+                                                       {0, 1, 30, 40},
+                                                       {1, 0, 50, 60},
+                                                       {0, 1, 50, 60},
+                                                       {1, 0, 51, 60},
+                                                       {0, 1, 51, 60}}));
+    }
+}
+
 TEST(FullScreen, TakesTheScreenAndGivesItBack) {
     for (bool withPanel : {true, false}) {
         SCOPED_TRACE(withPanel ? "with input panel" : "without input panel");
@@ -268,7 +319,7 @@ TEST(Shell, NoWindowIsAFailureWithAReason) {
                                std::snprintf(error, size_t(size), "no display found (test)");
                                return false;
                            },
-                           [] {}, [](const uint16_t*) {}, [] {}, [] { return uint32_t(0); }};
+                           [] {}, [](const uint16_t*) {}, nullptr, [] {}, [] { return uint32_t(0); }, nullptr, nullptr};
     testing::internal::CaptureStderr();
     zk_use_device(&broken);
     zk_platform_reset();
