@@ -257,20 +257,21 @@ void icon(const uint32_t* argb, int width, int height) {
 }
 
 void closeDevice() {
-    guarded([] {
-        if (S.texture) SDL_DestroyTexture(S.texture);
-        if (S.renderer) SDL_DestroyRenderer(S.renderer);
-        if (S.window) SDL_DestroyWindow(S.window);
-    });
+    // A window or connection lost from outside is not torn down: SDL would
+    // destroy the dead window again and meet the error after it has put
+    // Xlib's exiting handler back. The process is about to end, and its
+    // resources go with it.
+    if (!S.windowLost)
+        guarded([] {
+            if (S.texture) SDL_DestroyTexture(S.texture);
+            if (S.renderer) SDL_DestroyRenderer(S.renderer);
+            if (S.window) SDL_DestroyWindow(S.window);
+            SDL_Quit();
+            unhookX11();
+        });
     S.texture = nullptr;
     S.renderer = nullptr;
     S.window = nullptr;
-    // After a broken connection SDL_Quit would enter Xlib again; the process
-    // is about to end, so its resources go with it.
-    guarded([] {
-        SDL_Quit();
-        unhookX11();
-    });
     S.held = S.fingerDown = S.changed = false;
 }
 
