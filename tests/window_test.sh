@@ -44,6 +44,10 @@ for ending in SIGTERM windowclose windowkill; do
     sleep 0.1
   done
   [ -n "$window" ] || fail "no window titled \"Coded using ZKlib\""
+  # SDL may replace its first window by one that suits its renderer: settle,
+  # then take the newest window of that title.
+  sleep 0.3
+  window=$(DISPLAY=$display xdotool search --name "^Coded using ZKlib$" 2>/dev/null | tail -n1)
   DISPLAY=$display xdotool mousemove --window "$window" 60 80 click 1 || fail "cannot click the window"
   sleep 0.3
   kill -0 $game 2>/dev/null || fail "$name ended after a click: $(cat "$errors")"
