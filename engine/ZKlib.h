@@ -39,10 +39,26 @@ extern uint8_t zk_showfps;
 extern uint32_t zk_fpscnt[64];
 extern uint8_t zk_nfps;
 
+// One frame: composes the picture, pumps the window's messages while it waits
+// for the end of the frame's slot (the picture is shown during the wait),
+// and samples the stylus into Stylus.
+//
+// When the window is closed from outside (its close button, SIGINT or
+// SIGTERM, the window destroyed by the desktop, the display connection
+// lost), the program ends inside ZK_Refresh with exit code 0: zk_clean's
+// releases run (images, sprites, layers, fonts, the screen given back, the
+// window closed), then functions registered with atexit and the destructors
+// of static objects. Code after the game's frame loop does not run, so a
+// game that must save something registers an atexit function for it.
 void ZK_Refresh();
 void ZK_SetFrameRate(uint32_t rate);
 void zk_clean();
 void zk_getcurrentpath();
+
+// The desktop window's icon: width x height RGB565 pixels, row-major, with
+// zk_transpcolor as the transparent key, 1 to 256 pixels a side (others are
+// ignored). The pixels are copied. Call it any time, also before ZK_Init.
+void ZK_SetWindowIcon(const uint16_t* pixels, int width, int height);
 
 // ---------------------------------------------------------------- composition
 struct ClipWindow {

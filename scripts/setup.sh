@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   dpkg-dev python3
-  xvfb xdotool xauth
+  libx11-dev xvfb xdotool xauth
   desktop-file-utils
 )
 
