@@ -127,6 +127,7 @@ TEST(BgLayers, TileRangesSkipOnlyCellsOffTheScreen) {
         {240, 0, 100, {0, 54, 0, 0}},       // right of the screen: nothing
         {0, 320, 100, {0, 0, 0, 40}},       // below it: nothing
         {-600, 0, 100, {0, 54, 100, 100}},  // left of the map's end: nothing
+        {0, -13, 0, {0, 0, 0, 40}},         // no rows at all
         {INT32_MIN, INT32_MAX, 100, {0, 0, 100, 100}},
     };
     for (const Case& c : cases) {
@@ -155,24 +156,24 @@ TEST(BgDrawing, BitmapLayersPickThePlainOrKeyedBlitterAndCallTheHook) {
     ASSERT_EQ(scene.calls.size(), 2u);
     EXPECT_EQ((V{scene.calls[0].layer, scene.calls[0].window, scene.calls[0].sprite}), (V{1, 3, -1}));
 
-    // 16-bit: the key colour likewise; opacity 16 blends.
-    ZK_BgLoadBitmap(2, 2, 1, 1);
+    // 16-bit: the key colour likewise, never mirrored; opacity 16 blends.
+    ZK_BgLoadBitmap(2, 2, 2, 1);
     auto* px = static_cast<uint16_t*>(zk_bg[2].pixels);
-    px[0] = 0xF81F;
-    px[1] = BLUE;
+    px[0] = 0xF81F, px[1] = BLUE, px[2] = RED, px[3] = GREEN;
     ZK_BgScrollXY(2, 0, 20);
     ZK_ShowBg(2);
     EXPECT_EQ(Scene::row(0, 20, 2), (P{0xF81F, BLUE}));
     zk_bg[2].plain = 0;
-    ZK_BgScrollXY(2, 0, 21);
+    ZK_BgScrollXY(2, 0, 23);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::row(0, 21, 2), (P{0x1234, BLUE}));
+    EXPECT_EQ(Scene::row(0, 23, 2), (P{0x1234, BLUE}));
+    EXPECT_EQ(Scene::row(0, 24, 2), (P{RED, GREEN}));
     zk_bg[2].alpha = 16;
     px[1] = WHITE;
-    zk_buffer[22 * ZK_WIDTH + 1] = 0;
-    ZK_BgScrollXY(2, 0, 22);
+    zk_buffer[26 * ZK_WIDTH + 1] = 0;
+    ZK_BgScrollXY(2, 0, 26);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::at(1, 22), GREY);
+    EXPECT_EQ(Scene::at(1, 26), GREY);
 
     // Free layers, alpha 0 or below, and vector layers draw nothing; only
     // the last calls the hook.

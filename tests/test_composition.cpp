@@ -81,14 +81,15 @@ TEST_F(Composition, PriorityListsRunFromTheHighestNumberDown) {
     sprite(13, 1024), sprite(14, 2000);               // outside the list heads: no part
     layer(2, 0, 0, 10, 10, 10), layer(11, 0, 0, 10, 10, 10), layer(6, 0, 0, 10, 10, 5);
     layer(4, 0, 0, 10, 10, 10, 0), layer(9, 0, 0, 10, 10, 10, -1);  // alpha 0 and below 0
+    layer(13, 0, 0, 10, 10, 10, 1);                                  // the faintest still draws
     layer(3, 0, 0, 10, 10, 1024), layer(15, 0, 0, 10, 10, 1023);
     zk_bg[7].used = 0;
     std::vector<int> drawn;  // the layers in the order drawn, through the hook
     zk_test_dovect = [&](uint8_t j) { drawn.push_back(j); };
     zk_whenrefresh();
     EXPECT_EQ(lists(prio_nsprite, prio_nextsprite), (Lists{{0, {12}}, {5, {9, 7, 3}}, {1023, {4}}}));
-    EXPECT_EQ(lists(prio_nbg, prio_nextbg), (Lists{{5, {6}}, {10, {11, 2}}, {1023, {15}}}));
-    EXPECT_EQ(drawn, (std::vector<int>{15, 11, 2, 6}));
+    EXPECT_EQ(lists(prio_nbg, prio_nextbg), (Lists{{5, {6}}, {10, {13, 11, 2}}, {1023, {15}}}));
+    EXPECT_EQ(drawn, (std::vector<int>{15, 13, 11, 2, 6}));
     // Rebuilt from scratch: a hidden sprite leaves its list.
     zk_sprites[7]->visible = 0;
     zk_sprites[4]->priority = 6;

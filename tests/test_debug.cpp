@@ -44,7 +44,9 @@ struct DebugTest : ::testing::Test {
 
 }  // namespace
 
-TEST(DebugOverlay, PrintsNothingBeforeInitialisation) {
+TEST(DebugOverlay, PrintsNothingWithoutItsLayer) {
+    ZK_InitDebug(15);
+    ZK_BgDelete(15);
     zk_debug_bg = -1;
     std::memset(zk_debugmap, 0, sizeof zk_debugmap);
     ZK_DebugText(0, 0, "%d  ", 25);

@@ -17,6 +17,9 @@
 
 namespace {
 
+// The game's sprite numbers, as the rules give them.
+constexpr int kCanon = 3, kGameOver = 8, kScore = 10, kDigits = 11, kBalls = 128, kQuit = 1024;
+
 struct State {
     Ball balls[QUIB_MAXBALLS];
     int n;
@@ -161,7 +164,7 @@ Throw throwFrom(State s, uint16_t a, bool* edges) {
 std::string spritesShowTheBalls(bool lagging = false) {
     for (int k = 0; k < QUIB_MAXBALLS; ++k) {
         const Ball& b = quib_balls[k];
-        const Sprite* s = zk_sprites[QUIB_SPR_BALLS + k];
+        const Sprite* s = zk_sprites[kBalls + k];
         if (b.count == -1) {
             if (s && s->visible) return "the sprite of free ball " + std::to_string(k) + " shows";
             continue;
@@ -224,7 +227,7 @@ void expectThrow(const std::vector<Ball>& board, uint16_t a, bool* edges) {
         const int k = int(board.size() < 255 ? std::find_if(board.begin(), board.end(), [](const Ball& b) { return b.count == -1; }) - board.begin() : 255);
         if (want.result == 1 && k < 255) {
             const Ball& last = shown.empty() ? Ball{120, 308, 0, 0, 0, 0, 0, 0} : shown.back().balls[k];
-            const Sprite* s = zk_sprites[QUIB_SPR_BALLS + k];
+            const Sprite* s = zk_sprites[kBalls + k];
             EXPECT_EQ((std::vector<int>{s->x, s->y}), (std::vector<int>{last.x, last.y}));
         }
     });
@@ -254,12 +257,15 @@ TEST(QuibThrow, FramesFollowTheRules) {
         {"two hits in a frame, then only the next record in use is looked at", 128,
          {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
         {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
+        {"after a hit the thrown ball, next in use, counts as the one looked at", 128,
+         {at(120, 281, 25, 3), kFree, at(120, 281, 40, 3)}},
         {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
         {"growth stops at another ball, the last in use, past a free record", 128,
          {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
         {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
         {"aimed down: the first step crosses the line", 384, {}},
         {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
+        {"one record left: the throw takes it", 128, std::vector<Ball>(254, at(60, 100, 1, 1))},
     };
     bool edges[kEdges] = {};
     for (const Case& c : cases) {
@@ -277,7 +283,7 @@ TEST(QuibTable, PictureClassesAndScoreDigits) {
                                 {21, 128, 336}, {72, 128, 1152}, {73, 240, 622}, {120, 240, 1024}};
         for (const auto& z : sizes) {
             addBall(2, 130, 90, z[0], 2);
-            const Sprite* s = zk_sprites[QUIB_SPR_BALLS + 2];
+            const Sprite* s = zk_sprites[kBalls + 2];
             EXPECT_EQ((std::vector<int>{s->width, s->height, s->zoom}), (std::vector<int>{z[1], z[1], z[2]})) << z[0];
         }
         // The pictures: sizes, and the key colour everywhere but the background.
@@ -290,8 +296,8 @@ TEST(QuibTable, PictureClassesAndScoreDigits) {
         EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
         // The game's own sprites: image, size, centre, priority 0.
         const struct { int n; const SpriteImage* image; int w, h, x, y; } own[] = {
-            {QUIB_SPR_QUIT, &zk_quit, 16, 16, 232, 8},      {QUIB_SPR_CANON, canon_spr, 58, 14, 120, 308},
-            {QUIB_SPR_GAMEOVER, gameover_spr, 87, 54, 120, 140}, {QUIB_SPR_SCORE, score_spr, 103, 16, 54, 9}};
+            {kQuit, &zk_quit, 16, 16, 232, 8},      {kCanon, canon_spr, 58, 14, 120, 308},
+            {kGameOver, gameover_spr, 87, 54, 120, 140}, {kScore, score_spr, 103, 16, 54, 9}};
         for (const auto& o : own) {
             const Sprite* s = zk_sprites[o.n];
             ASSERT_NE(s, nullptr);
@@ -300,14 +306,14 @@ TEST(QuibTable, PictureClassesAndScoreDigits) {
                 << o.n;
         }
         Quib_SetSize(5);  // a free record makes no sprite
-        EXPECT_EQ(zk_sprites[QUIB_SPR_BALLS + 5], nullptr);
+        EXPECT_EQ(zk_sprites[kBalls + 5], nullptr);
         // Digits most significant first from x = 120, 8 apart; the rest hidden.
         const std::pair<uint16_t, std::vector<int>> scores[] = {{105, {1, 0, 5}}, {0, {0}}, {65535, {6, 5, 5, 3, 5}}};
         for (const auto& [value, digits] : scores) {
             Quib_ShowScore(value);
             std::vector<int> shown;
             for (int i = 0; i < 10; ++i)
-                if (const Sprite* d = zk_sprites[QUIB_SPR_DIGITS + i]; d && d->visible) {
+                if (const Sprite* d = zk_sprites[kDigits + i]; d && d->visible) {
                     EXPECT_EQ((std::vector<int>{d->x, d->y, d->width, d->height, d->pixels == numbers->pixels}),
                               (std::vector<int>{120 + 8 * i, 9, 16, 16, 1}));
                     shown.push_back(d->frame);
@@ -374,8 +380,8 @@ struct Game {
     void fail(const std::string& what) {
         if (wrong.empty()) wrong = "frame " + std::to_string(frame) + ": " + what;
     }
-    int aim() const { return zk_sprites[QUIB_SPR_CANON]->angle; }
-    const Sprite& gameover() const { return *zk_sprites[QUIB_SPR_GAMEOVER]; }
+    int aim() const { return zk_sprites[kCanon]->angle; }
+    const Sprite& gameover() const { return *zk_sprites[kGameOver]; }
 
     void check() {
         ++frame;
@@ -435,7 +441,7 @@ struct Game {
         if (frame > 1) {
             std::string digits;
             for (int i = 0; i < 10; ++i)
-                if (const Sprite* d = zk_sprites[QUIB_SPR_DIGITS + i]; d && d->visible) digits += char('0' + d->frame);
+                if (const Sprite* d = zk_sprites[kDigits + i]; d && d->visible) digits += char('0' + d->frame);
             if (digits != std::to_string(score)) fail("the score shows " + digits);
         }
     }
@@ -443,7 +449,7 @@ struct Game {
 
 void onFrame(const uint16_t*, void* user) {
     Game& g = *static_cast<Game*>(user);
-    if (!zk_sprites[QUIB_SPR_CANON]) return;  // the shell's first paint, before the game runs
+    if (!zk_sprites[kCanon]) return;  // the shell's first paint, before the game runs
     g.check();
     // Fire the next aim: the barrel shows it in the next frame.
     const int a = g.aim();

@@ -349,6 +349,11 @@ TEST(SpriteAnimation, Sequences) {
         EXPECT_EQ(zk_sprites[1]->animActive, 1);
     }
 
+    // The last slot animates too.
+    ZK_CreateSprite(4095, &image, 16, 16, 0, 0);
+    ZK_StartSpriteAnimEx(4095, 1, 3, 40, 0, 0);
+    EXPECT_EQ(zk_sprites[4095]->animActive, 1);
+
     // A sprite that is not animating keeps the frame the game sets.
     ZK_CreateSprite(1, &image, 16, 16, 0, 0);
     zk_sprites[1]->frame = 6;

@@ -158,6 +158,14 @@ TEST_F(TextTest, SlotsGrowToCountPlus16AndAreReused) {
     EXPECT_TRUE(s.letters == grown && s.capacity == 23 + 16 && s.count == 3);
     ZK_ClearText(5);  // empties the slot, keeps its array
     EXPECT_TRUE(s.count == 0 && s.letters == grown);
+    zk_textinfo.layer = 15;  // the last layer's slots likewise
+    EXPECT_EQ(ZK_Text(2, 0, 0, 239, 319, "abc", 0x1234, 1, 100), 3);
+    ZK_ClearText(2);
+    EXPECT_EQ(ZK_TextSlot[15][2].count, 0);
+    zk_textinfo.layer = 0;
+    // Without a font the layout places nothing and ends where it starts.
+    ZK_DoLetterPos(7, 9, 100, 100, "abc", 8, 10);
+    EXPECT_EQ((V{ZK_LetterPos.count, ZK_LetterPos.places[0].x, ZK_LetterPos.places[0].y}), (V{0, 7, 9}));
     // A font above 4 that nobody loaded: 0, and the slot is not touched.
     EXPECT_EQ(ZK_Text(5, 0, 0, 239, 319, "x", 0x0000, 7, 100), 0);
     EXPECT_TRUE(s.font == 1 && s.colour == 0x1234 && s.letters == grown);
