@@ -32,7 +32,15 @@ mutant, as they come; a run that is stopped (Ctrl-C) or fails can be started
 again with the same arguments and goes on where it stopped. The report counts
 killed, survived and not compiled per file and prints each survivor's diff.
 Mutants listed in scripts/mutate-equivalent.txt (judged unable to change
-behaviour) are reported apart and left out of the adjusted kill rate.
+behaviour) are reported apart and left out of the adjusted kill rate, and so
+are survivors in the sources scripts/mutate-unspecified.txt names (whose
+surviving mutants can only change what the rules leave to the implementer).
+
+With --sanitize-survivors the survivors are then built again with
+AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, as CI runs the
+suite, and run once more: one that fails there (a leak, a read out of
+bounds) counts as killed, marked as killed by the sanitizers. A test binary
+that leaves before its last line (a mutant that calls exit) fails.
 """
 
 import argparse
@@ -54,6 +62,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE_DIRS = ("engine", "game")
 EQUIVALENT_FILE = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
+UNSPECIFIED_FILE = os.path.join(ROOT, "scripts", "mutate-unspecified.txt")
 TEST_TARGET = "zk_tests"
 TEST_BINARY = os.path.join("tests", "zk_tests")
 WORKERS = []  # for stopping their child processes on Ctrl-C
@@ -558,6 +567,9 @@ class Worker:
 FAILED = re.compile(r"^\[  FAILED  \] ([\w/.]+)", re.M)
 RUNNING = re.compile(r"^\[ RUN      \] ([\w/.]+)", re.M)
 PASSED_TIME = re.compile(r"^\[       OK \] ([\w/.]+) \((\d+) ms\)", re.M)
+# gtest's last line when every test ran and passed: a binary that leaves
+# early with status 0 (a mutant that calls exit) never prints it.
+COMPLETED = re.compile(r"^\[  PASSED  \] \d+ tests?\.", re.M)
 
 
 class Tests:
@@ -596,8 +608,10 @@ def run_tests(worker, tests, path, timeout):
             filt = "-" + ":".join(t for t in tests.names if t not in group)
         args = ["--gtest_fail_fast", "--gtest_filter=" + filt]
         rc, out = worker.run([os.path.join(worker.build, TEST_BINARY)] + args, timeout)
-        if rc == 0:
+        if rc == 0 and COMPLETED.search(out):
             continue
+        if rc == 0:
+            rc = 1  # left before the end: killed by the test that was running
         running = RUNNING.findall(out)
         failed = FAILED.findall(out)
         test = failed[0] if failed else (running[-1] if running else None)
@@ -638,49 +652,90 @@ def load_equivalents():
     return keys
 
 
-def report(results, equivalents, show_diffs=True):
+def load_unspecified():
+    """(path pattern, reason) pairs: sources whose surviving mutants can only
+    change what the rules leave to the implementer."""
+    pairs = []
+    try:
+        with open(UNSPECIFIED_FILE, encoding="utf-8") as f:
+            for line in f:
+                line = line.rstrip("\n")
+                if line and not line.startswith("#"):
+                    pattern, _, why = line.partition("\t# ")
+                    pairs.append((pattern.strip(), why.strip()))
+    except OSError:
+        pass
+    return pairs
+
+
+def report(results, equivalents, show_diffs=True, rechecked=None):
+    """rechecked: key -> result of the sanitized run of a plain survivor."""
+    rechecked = rechecked or {}
+    unspecified = load_unspecified()
+
+    def open_by_rules(r):
+        return next((why for pattern, why in unspecified if fnmatch.fnmatch(r["file"], pattern)), None)
+
+    def status_of(r):
+        status = r["status"]
+        if status == "survived" and rechecked.get(r["key"], {}).get("status") in ("killed", "timeout"):
+            return "sanitizers"
+        if status == "timeout":
+            return "killed"
+        if status == "survived" and r["key"] in equivalents:
+            return "equivalent"
+        if status == "survived" and open_by_rules(r):
+            return "unspecified"
+        return status
+
     per_file = {}
     for r in results:
         per_file.setdefault(r["file"], []).append(r)
     rows = []
-    total = {"killed": 0, "survived": 0, "not compiled": 0, "equivalent": 0, "flaky": 0}
+    kinds = ("killed", "sanitizers", "survived", "not compiled", "equivalent", "unspecified", "flaky")
+    total = dict.fromkeys(kinds, 0)
     for f in sorted(per_file):
-        c = {"killed": 0, "survived": 0, "not compiled": 0, "equivalent": 0, "flaky": 0}
+        c = dict.fromkeys(kinds, 0)
         for r in per_file[f]:
-            status = r["status"]
-            if status == "timeout":
-                status = "killed"
-            if status == "survived" and r["key"] in equivalents:
-                status = "equivalent"
-            c[status] += 1
+            c[status_of(r)] += 1
         for k in total:
             total[k] += c[k]
         rows.append((f, c))
     print()
-    print("%-28s %7s %8s %8s %12s %6s %10s" % ("file", "killed", "survived", "equiv.", "not compiled", "flaky",
-                                               "kill rate"))
+    print("%-28s %7s %6s %8s %7s %7s %12s %6s %10s" % ("file", "killed", "+san.", "survived", "equiv.", "unspec.",
+                                                        "not compiled", "flaky", "kill rate"))
 
     def rate(c):
-        compiled = c["killed"] + c["survived"] + c["equivalent"]
-        return "%9.1f%%" % (100.0 * c["killed"] / compiled) if compiled else "         -"
+        compiled = c["killed"] + c["sanitizers"] + c["survived"] + c["equivalent"] + c["unspecified"]
+        return "%9.1f%%" % (100.0 * (c["killed"] + c["sanitizers"]) / compiled) if compiled else "         -"
 
     for f, c in rows + [("all", total)]:
-        print("%-28s %7d %8d %8d %12d %6d %s" % (f, c["killed"], c["survived"], c["equivalent"], c["not compiled"],
-                                                   c["flaky"], rate(c)))
-    compiled = total["killed"] + total["survived"] + total["equivalent"]
+        print("%-28s %7d %6d %8d %7d %7d %12d %6d %s" % (f, c["killed"], c["sanitizers"], c["survived"],
+                                                           c["equivalent"], c["unspecified"], c["not compiled"],
+                                                           c["flaky"], rate(c)))
+    killed = total["killed"] + total["sanitizers"]
+    compiled = killed + total["survived"] + total["equivalent"] + total["unspecified"]
     if compiled:
-        adjusted = total["killed"] + total["survived"]
-        print("kill rate: %d of %d compiled mutants (%.1f%%); without the %d judged equivalent: %.1f%%" % (
-            total["killed"], compiled, 100.0 * total["killed"] / compiled, total["equivalent"],
-            100.0 * total["killed"] / adjusted if adjusted else 100.0))
+        def pct(n, d):
+            return 100.0 * n / d if d else 100.0
+        print("kill rate: %d of %d compiled mutants (%.1f%%; %d of them only by the sanitizers)" % (
+            killed, compiled, pct(killed, compiled), total["sanitizers"]))
+        print("without the %d judged equivalent: %.1f%%; without also the %d that change only what the rules "
+              "leave open: %.1f%%" % (total["equivalent"], pct(killed, compiled - total["equivalent"]),
+                                      total["unspecified"],
+                                      pct(killed, compiled - total["equivalent"] - total["unspecified"])))
     if total["flaky"]:
         print("flaky (left out): the failing tests fail without the mutant too: %s" % ", ".join(
             r["where"] + " (" + str(r["test"]) + ")" for r in results if r["status"] == "flaky"))
     if show_diffs:
         for r in results:
-            if r["status"] != "survived":
+            status = status_of(r)
+            if status not in ("survived", "equivalent", "unspecified", "sanitizers"):
                 continue
-            tag = "equivalent: " + equivalents[r["key"]] if r["key"] in equivalents else "SURVIVED"
+            tag = {"equivalent": "equivalent: " + equivalents.get(r["key"], ""),
+                   "unspecified": "left open by the rules: " + str(open_by_rules(r)),
+                   "sanitizers": "killed by the sanitizers (%s)" % rechecked.get(r["key"], {}).get("test"),
+                   }.get(status, "SURVIVED")
             print("\n%s  %s\n  key: %s\n%s" % (tag, r["where"], r["key"], r["diff"]), end="")
     print()
 
@@ -714,6 +769,8 @@ def main():
     ap.add_argument("--quiet", action="store_true", help="no survivor diffs in the report")
     ap.add_argument("--sanitize", action="store_true",
                     help="build with AddressSanitizer and UndefinedBehaviorSanitizer, as the sanitized suite does")
+    ap.add_argument("--sanitize-survivors", action="store_true",
+                    help="then run the survivors again in sanitized builds (as CI runs the suite)")
     args = ap.parse_args()
 
     all_files = source_files()
@@ -734,7 +791,8 @@ def main():
         header, results = read_results(results_path)
         if header is None:
             sys.exit("no results in %s" % results_path)
-        report(results, load_equivalents(), not args.quiet)
+        _, again = read_results(results_path[:-len(".jsonl")] + "-sanitized.jsonl")
+        report(results, load_equivalents(), not args.quiet, {r["key"]: r for r in again})
         return
 
     os.makedirs(args.out, exist_ok=True)
@@ -756,10 +814,47 @@ def main():
             print("%-30s %5d  %s" % (f, sum(c.values()), ", ".join("%s %d" % kv for kv in sorted(c.items()))))
         print("%-30s %5d" % ("all", sum(sum(c.values()) for c in counts.values())))
         return
-    for w in workers:
-        w.sync()
     # Only files the unit-test build compiles (or headers) can be killed.
     print("building the unmutated unit tests in %s ..." % args.out, flush=True)
+    build_workers(workers)
+    compiled = workers[0].compiled_sources()
+    if compiled is not None:
+        candidates = [f for f in candidates if f.endswith(".h") or f in compiled]
+
+    mutants = []
+    for f in candidates:
+        mutants += find_mutants(f, texts[f])
+    rng = random.Random(args.seed)
+    sample = mutants if args.count <= 0 or args.count >= len(mutants) else rng.sample(mutants, args.count)
+    # Cheap ones first (a header rebuilds every unit that includes it), and
+    # a file's mutants together, so the tests that kill them are learnt.
+    sample.sort(key=lambda m: (m.path.endswith(".h"), m.path, m.start, m.replacement))
+
+    results = run_sample(workers, sample, texts, results_path,
+                         {"tree": tree.hexdigest(), "seed": args.seed, "count": args.count, "files": args.files})
+    keys = {m.key for m in sample}
+    results = [r for r in results if r["key"] in keys]
+    rechecked = {}
+    if args.sanitize_survivors and not args.sanitize:
+        # The plain survivors again, built as the sanitized suite is: a leak,
+        # an access out of bounds or undefined behaviour fails the run there.
+        equivalents = load_equivalents()
+        again = [m for m in sample if m.key in {r["key"] for r in results
+                                                if r["status"] == "survived" and r["key"] not in equivalents}]
+        print("\n%d survivors again under the sanitizers" % len(again), flush=True)
+        san = [Worker(args.out, i, all_files, True) for i in range(max(1, args.jobs))]
+        WORKERS.extend(san)
+        build_workers(san)
+        san_path = results_path[:-len(".jsonl")] + "-sanitized.jsonl"
+        rechecked = {r["key"]: r for r in run_sample(san, again, texts, san_path,
+                                                     {"tree": tree.hexdigest(), "of": results_path})}
+    report(results, load_equivalents(), not args.quiet, rechecked)
+    print("results: %s" % os.path.relpath(results_path, ROOT))
+
+
+def build_workers(workers):
+    for w in workers:
+        w.sync()
     failures = []
 
     def set_up(w):
@@ -776,27 +871,19 @@ def main():
             t.join(0.2)
     if failures:
         sys.exit(failures[0])
-    compiled = workers[0].compiled_sources()
-    if compiled is not None:
-        candidates = [f for f in candidates if f.endswith(".h") or f in compiled]
 
-    mutants = []
-    for f in candidates:
-        mutants += find_mutants(f, texts[f])
-    rng = random.Random(args.seed)
-    sample = mutants if args.count <= 0 or args.count >= len(mutants) else rng.sample(mutants, args.count)
-    # Cheap ones first (a header rebuilds every unit that includes it), and
-    # a file's mutants together, so the tests that kill them are learnt.
-    sample.sort(key=lambda m: (m.path.endswith(".h"), m.path, m.start, m.replacement))
 
+def run_sample(workers, sample, texts, results_path, header_fields):
+    """Runs every mutant of the sample not yet in results_path (kept when its
+    header matches header_fields) and returns all the results."""
     header, results = read_results(results_path)
-    if header is not None and header["tree"] != tree.hexdigest():
+    if header is not None and header.get("tree") != header_fields.get("tree"):
         print("the sources changed since %s was written: starting it again" % results_path)
         header, results = None, []
     if header is None:
+        results = []
         with open(results_path, "w", encoding="utf-8") as f:
-            f.write(json.dumps({"tree": tree.hexdigest(), "seed": args.seed, "count": args.count,
-                                "files": args.files}) + "\n")
+            f.write(json.dumps(header_fields) + "\n")
     done = {r["key"] for r in results}
 
     # The unmutated tests must pass; their times set the timeout and order.
@@ -880,8 +967,9 @@ def main():
             w.kill()
         for t in threads:
             t.join()
-    report([r for r in results if r["key"] in {m.key for m in sample}], load_equivalents(), not args.quiet)
-    print("results: %s" % os.path.relpath(results_path, ROOT))
+    if stop.is_set():
+        sys.exit("\nstopped")
+    return results
 
 
 if __name__ == "__main__":
