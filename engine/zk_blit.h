@@ -103,14 +103,31 @@ ZK_INLINE void zk_vstore(uint16_t* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// The lanes of v put in reverse order; Lanes is how many v has.
+// The lanes of v put in reverse order; Lanes is how many v has. The
+// 16-byte forms are spelled out for the builds without byte shuffles.
 template <int Lanes, class V, size_t... L>
 ZK_INLINE void zk_reverse(V& v, std::index_sequence<L...>) {
     v = __builtin_shufflevector(v, v, (Lanes - 1 - int(L))...);
 }
 template <int Lanes, class V>
 ZK_INLINE void zk_reverse(V& v) {
-    zk_reverse<Lanes>(v, std::make_index_sequence<Lanes>());
+#if ZK_HAVE_WIDE
+    if constexpr (sizeof(V) == 16 && Lanes == 8) {
+        __m128i x;
+        std::memcpy(&x, &v, 16);
+        x = _mm_shuffle_epi32(_mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0x1B), 0x1B), 0x4E);
+        std::memcpy(&v, &x, 16);
+        return;
+    }
+#endif
+    if constexpr (sizeof(V) == 8) {
+        uint64_t x;
+        std::memcpy(&x, &v, 8);
+        x = __builtin_bswap64(x);
+        std::memcpy(&v, &x, 8);
+    } else {
+        zk_reverse<Lanes>(v, std::make_index_sequence<Lanes>());
+    }
 }
 
 // The blend per channel, d + floor((s - d) * a / 32), for a in 0..32, where
@@ -340,24 +357,6 @@ struct ZkClearIndex0 {
     ZK_INLINE bool at(uint16_t, int i) const { return (Back ? p[-i] : p[i]) == 0; }
 };
 
-// Lanes to keep: those whose bit is clear in a line's opaque bits, bit k for
-// pixel k of the row. The array holds a spare word after the row's last.
-struct ZkClearBits {
-    const uint64_t* bits;
-    ZK_INLINE uint64_t from(int i) const {
-        const int w = i >> 6, o = i & 63;
-        return o ? bits[w] >> o | bits[w + 1] << (64 - o) : bits[w];
-    }
-    template <class V>
-    ZK_INLINE void operator()(V& keep, const V&, int i) const {
-        constexpr int N = sizeof(V) / 2;
-        V lane;
-        for (int k = 0; k < N; ++k) lane[k] = uint16_t(1u << k);
-        keep = (V)(((uint16_t)from(i) & lane) == 0);
-    }
-    ZK_INLINE bool at(uint16_t, int i) const { return (bits[i >> 6] >> (i & 63) & 1) == 0; }
-};
-
 template <int N, class Colours, class Clear, class Op>
 ZK_INLINE void zk_masked_vec(const uint16_t* d, int i, const Colours& colours, const Clear& clear, const Op& op,
                              typename ZkVec<N>::U& out) {
@@ -449,44 +448,28 @@ ZK_INLINE void zk_copy_plain(const typename Src::T* pixels, const Src& src, int 
 
 // Pixels skipped by the run list. Each line's counts alternate transparent
 // and opaque, start with a transparent count and add up to the width; the
-// list ends in four 0xFF bytes. Each visible line's counts become the opaque
-// bits of its visible columns, every run clamped at both ends of them (a
+// list ends in four 0xFF bytes. A line's counts are read only until its
+// visible columns are done, and every run is cut to them, at both ends: a
 // caller's line whose counts add up past its width draws nothing past the
-// clip), and the line is then drawn as a masked row. The counts are read only
-// until the visible columns are done, never past the line's own.
-ZK_INLINE void zk_set_bits(uint64_t* bits, int a, int b) {  // bits a .. b - 1, a < b
-    const int wa = a >> 6, wb = (b - 1) >> 6;
-    const uint64_t low = ~uint64_t(0) << (a & 63), high = ~uint64_t(0) >> (63 - ((b - 1) & 63));
-    if (wa == wb) {
-        bits[wa] |= low & high;
-        return;
-    }
-    bits[wa] |= low;
-    for (int w = wa + 1; w < wb; ++w) bits[w] = ~uint64_t(0);
-    bits[wb] |= high;
-}
-
+// clip (or the buffer).
 template <int N, class Src, class Op>
 ZK_INLINE void zk_copy_runs(const typename Src::T* pixels, const Src& src, const uint8_t* runs, const uint16_t* lineOffsets,
                   int width, int height, int x, int y, const Op& op) {
     ZkRect r;
     if (!zk_clip(x, y, width, height, r)) return;
-    const int first = r.firstColumn, end = r.endColumn, n = end - first;
-    uint16_t* d = zk_dest(x + first, y + r.firstRow);
-    const typename Src::T* s = pixels + ptrdiff_t(r.firstRow) * width + first;
-    uint64_t bits[ZK_WIDTH / 64 + 2];
+    const int first = r.firstColumn, end = r.endColumn;
+    uint16_t* d = zk_dest(x, y + r.firstRow);
+    const typename Src::T* s = pixels + ptrdiff_t(r.firstRow) * width;
     for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += width) {
-        std::memset(bits, 0, sizeof bits);
         const uint8_t* p = runs + lineOffsets[row];
         for (int pos = *p++; pos < end;) {
             const int length = *p++;
             const int a = pos > first ? pos : first, b = pos + length < end ? pos + length : end;
-            if (a < b) zk_set_bits(bits, a - first, b - first);
+            if (a < b) zk_span<N>(d + a, s + a, b - a, src, op);
             pos += length;
             if (pos >= end) break;
             pos += *p++;
         }
-        zk_masked_source_row<N, false>(d, s, n, src, ZkClearBits{bits}, op);
     }
 }
 
