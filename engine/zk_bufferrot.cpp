@@ -8,6 +8,7 @@
 // row walk and differ only in what they do with a sample; the sample loop is
 // built per vector level like the upright families.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -174,10 +175,11 @@ struct RotSampler {
         if constexpr (sizeof(Pixel) == 1) return palette[s];
         return s;
     }
+    // A transparent sample stores the pixel back as it was: no branch on it.
     ZK_INLINE void put(uint16_t* d, int64_t u, int64_t v) const {
         const Pixel s = pixels[(v >> 16) * int64_t(stride) + (u >> 16)];
-        if (Keyed && transparent(s)) return;
-        *d = Blend ? zk_blend(colour(s), *d, alpha) : colour(s);
+        const uint16_t old = *d, drawn = Blend ? zk_blend(colour(s), old, alpha) : colour(s);
+        *d = Keyed && transparent(s) ? old : drawn;
     }
 };
 
@@ -288,6 +290,24 @@ ZK_INLINE void rot_blit(const void* pixels, const uint16_t* palette, int width, 
     const int64_t cs = set.rotCos, sn = set.rotSin;
     int64_t u0 = set.rotU + clip.firstColumn * cs;  // the row's first point
     int64_t v0 = set.rotV + clip.firstColumn * sn;
+    // Only rows between the image's corners can hold a sample inside it;
+    // the others draw nothing and are not walked. A source point (u, v)
+    // lies ((v - v0) cs - (u - u0) sn) / (cs^2 + sn^2) rows below the first;
+    // a row's margin each side covers the rounding.
+    int64_t firstRow = clip.firstRow, endRow = clip.endRow;
+    if (cs != 0 || sn != 0) {
+        const double norm = double(cs) * double(cs) + double(sn) * double(sn);
+        double low = 1e300, high = -1e300;
+        for (const int64_t cu : {int64_t(0), int64_t(width) << 16})
+            for (const int64_t cv : {int64_t(0), int64_t(height) << 16}) {
+                const double row = (double(cv - v0) * double(cs) - double(cu - u0) * double(sn)) / norm;
+                low = std::min(low, row), high = std::max(high, row);
+            }
+        const double rows = double(endRow - firstRow);
+        const int64_t skip = int64_t(std::clamp(std::floor(low) - 1, 0.0, rows));
+        endRow = firstRow + int64_t(std::clamp(std::ceil(high) + 2, 0.0, rows));
+        firstRow += skip, u0 -= skip * sn, v0 += skip * cs;
+    }
     Axis au(cs, set.cosInv, width, u0, -sn);
     Axis av(sn, set.sinInv, height, v0, cs);
     const RotSampler<Pixel, Keyed, Blend> s{static_cast<const Pixel*>(pixels), palette, zk_transpcolor,
@@ -295,7 +315,7 @@ ZK_INLINE void rot_blit(const void* pixels, const uint16_t* palette, int width, 
     // Element numbers fit 32-bit lanes; a gather reads 4 bytes, which the
     // picture must hold.
     const bool lanes = width < 65536 && height < 65536 && int64_t(width) * height * int64_t(sizeof(Pixel)) >= 4;
-    for (int64_t j = clip.firstRow; j < clip.endRow; ++j, u0 -= sn, v0 += cs, au.next_row(), av.next_row()) {
+    for (int64_t j = firstRow; j < endRow; ++j, u0 -= sn, v0 += cs, au.next_row(), av.next_row()) {
         // Entry: jump to where the line meets the image, then at most two
         // single steps to get over the rounding of the jump.
         int64_t t = 0, u = u0, v = v0;
