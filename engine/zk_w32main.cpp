@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "../platform/zk_device.h"
 #include "ZKlib.h"
@@ -141,15 +142,24 @@ void drawBuffer(HWND window) {
 }
 
 void zk_getcurrentpath() {
-    WCHAR buffer[260];
-    buffer[0] = 0;
-    GetModuleFileNameW(zk_instance, buffer, 260);
-    size_t n = std::wcslen(buffer) + 1;
-    size_t size = 2 * n;
     std::free(ZK_Path);  // a process that starts the shell again keeps one copy
-    ZK_Path = static_cast<char*>(std::malloc(size));
+    ZK_Path = nullptr;
+    // The module path may be longer than any fixed buffer: grow the buffer
+    // until the whole path fits (a full buffer means it was cut short).
+    std::vector<WCHAR> buffer(260);
+    for (;;) {
+        const DWORD got = GetModuleFileNameW(zk_instance, buffer.data(), DWORD(buffer.size()));
+        if (got == 0) return;
+        if (got < buffer.size()) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    const int n = int(std::wcslen(buffer.data())) + 1;
+    // The code page may need several bytes per character: ask it how many.
+    const int size = WideCharToMultiByte(CP_ACP, 0, buffer.data(), n, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    ZK_Path = static_cast<char*>(std::malloc(size_t(size)));
     if (!ZK_Path) return;
-    if (WideCharToMultiByte(CP_ACP, 0, buffer, int(n), ZK_Path, int(size), nullptr, nullptr) == 0) {
+    if (WideCharToMultiByte(CP_ACP, 0, buffer.data(), n, ZK_Path, size, nullptr, nullptr) == 0) {
         std::free(ZK_Path);
         ZK_Path = nullptr;
         return;
@@ -173,6 +183,10 @@ void zk_clean() {
     zk_cleanfonts();
     DisableFullScreen(zk_hwnd);
     SendMessageW(zk_hwnd, WM_CLOSE, 0, 0);
+}
+
+void ZK_SetWindowIcon(const uint16_t* pixels, int width, int height) {
+    zk_set_window_icon(pixels, width, height, zk_transpcolor);
 }
 
 void ZK_SetFrameRate(uint32_t rate) {
