@@ -50,14 +50,12 @@ struct ZkFrom16 {
     using T = uint16_t;
     uint16_t key;  // the transparent value of the keyed routines
     ZK_INLINE uint16_t colour(T v) const { return v; }
-    ZK_INLINE bool transparent(T v) const { return v == key; }
 };
 
 struct ZkFrom8 {
     using T = uint8_t;
     const uint16_t* palette;
     ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
-    ZK_INLINE static bool transparent(T v) { return v == 0; }
     ZK_INLINE void lookup(uint16_t* d, const uint8_t* s, int n) const;  // n colours into d
 };
 
@@ -218,7 +216,6 @@ struct ZkFrom8x512 {
         for (int k = 0; k < 8; ++k) f.t[k] = _mm512_loadu_si512(palette + 32 * k);
     }
     ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
-    ZK_INLINE static bool transparent(T v) { return v == 0; }
     // Not forced inline: only code built for AVX-512 may take it in, which the
     // flattened level-2 entry points do.
     inline ZK_TARGET_512 void lookup(uint16_t* d, const uint8_t* s, int n) const {

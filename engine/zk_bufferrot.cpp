@@ -312,9 +312,11 @@ ZK_INLINE void rot_blit(const void* pixels, const uint16_t* palette, int width, 
     Axis av(sn, set.sinInv, height, v0, cs);
     const RotSampler<Pixel, Keyed, Blend> s{static_cast<const Pixel*>(pixels), palette, zk_transpcolor,
                                             uint32_t(alpha), uint32_t(width)};
-    // Element numbers fit 32-bit lanes; a gather reads 4 bytes, which the
-    // picture must hold.
-    const bool lanes = width < 65536 && height < 65536 && int64_t(width) * height * int64_t(sizeof(Pixel)) >= 4;
+    // Coordinates fit 32-bit lanes and element numbers the gathers' signed
+    // indices; a gather reads 4 bytes, which the picture must hold.
+    const int64_t elements = int64_t(width) * height;
+    const bool lanes = width < 65536 && height < 65536 && elements < (int64_t(1) << 31) &&
+                       elements * int64_t(sizeof(Pixel)) >= 4;
     for (int64_t j = firstRow; j < endRow; ++j, u0 -= sn, v0 += cs, au.next_row(), av.next_row()) {
         // Entry: jump to where the line meets the image, then at most two
         // single steps to get over the rounding of the jump.
