@@ -8,19 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "ZKlib.h"
 #include "zk_blit.h"
 
 namespace {
-
-void wholeScreenWindows() {
-    for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
-    zk_curwindow = 0;
-    zk_cursprite = -1;
-}
 
 uint16_t ref_blend(uint16_t s, uint16_t d, int alpha) {
     auto spread = [](uint16_t c) { return (uint32_t(c) | (uint32_t(c) << 16)) & 0x07E0F81Fu; };
@@ -30,13 +23,6 @@ uint16_t ref_blend(uint16_t s, uint16_t d, int alpha) {
 
 int64_t fdiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
-// ---------------------------------------------------------------- the reference
-// The set-up and the row walk as the rules read, in 64-bit arithmetic, with
-// the routines' stated departures: a box whose corner does not fit 16 bits
-// is not drawn; where a step's reciprocal is 0 its entry and exit are
-// counted exactly. A sample that the rules take from outside the image
-// (their counts round) may be dropped or clamped to the image's edge: care[]
-// is 0 there and alt[] holds the clamped result.
 struct Picture {
     int w, h;
     bool eight;
@@ -44,8 +30,14 @@ struct Picture {
     std::vector<uint16_t> p16, palette;
 };
 
-void ref_rot(uint16_t* buf, uint8_t* care, uint16_t* alt, const Picture& pic, int entry, int x, int y, int alpha, int angle,
-             int zoom) {
+// The set-up and the row walk as the rules read, in 64-bit arithmetic, with
+// the routines' stated departures: a box whose corner does not fit 16 bits
+// is not drawn; where a step's reciprocal is 0 its entry and exit are
+// counted exactly. A sample that the rules take from outside the image
+// (their counts round) may be dropped or clamped to the image's edge: care[]
+// is 0 there and alt[] holds the clamped result.
+void ref_rot(uint16_t* buf, uint8_t* care, uint16_t* alt, const Picture& pic, int entry, int x, int y, int alpha,
+             int angle, int zoom) {
     const bool keyed = entry % 2 == 0, blended = entry & 2;
     const int64_t w = pic.w, h = pic.h;
     const int64_t m = std::max((w * zoom) >> 10, (h * zoom) >> 10), side = m + (m >> 1), half = side >> 1;
@@ -66,7 +58,7 @@ void ref_rot(uint16_t* buf, uint8_t* care, uint16_t* alt, const Picture& pic, in
     if (fr < er && fc < ec && zoom > 0) {
         EXPECT_EQ((std::vector<int64_t>{zk_limits.boxLeft, zk_limits.boxTop, zk_limits.rotCos, zk_limits.rotSin,
                                         zk_limits.rotU, zk_limits.rotV, zk_limits.rotCosInv, zk_limits.rotSinInv}),
-                  (std::vector<int64_t>{boxLeft, boxTop, cs, sn, U, V, cosInv, sinInv}));
+                  (std::vector<int64_t>{boxLeft, boxTop, cs, sn, int32_t(U), int32_t(V), cosInv, sinInv}));
     }
     const int64_t W = w << 16, H = h << 16;
     auto inside = [&](int64_t u, int64_t v) { return u >= 0 && u < W && v >= 0 && v < H; };
@@ -105,16 +97,20 @@ void ref_rot(uint16_t* buf, uint8_t* care, uint16_t* alt, const Picture& pic, in
 
 }  // namespace
 
-// Thousands of random blits of every routine, sizes, turns (many close to a
-// quarter turn, where steps are small), zooms, places, windows and weights;
-// each picture is allocated to its exact size, so that the address sanitizer
-// sees any read outside it.
+// Random blits of every routine, sizes, turns (many near a quarter turn,
+// where steps are small), zooms, places, windows and weights, after boxes at
+// the limits of the clip record; each picture is allocated to its exact size.
 TEST(RotoZoom, EveryRoutineMatchesTheReferenceAtEveryLevel) {
-    wholeScreenWindows();
+    for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
     const int topLevel = zk_blit_level;
-    static uint16_t ref[ZK_WIDTH * ZK_HEIGHT], start[ZK_WIDTH * ZK_HEIGHT];
-    static uint16_t alt[ZK_WIDTH * ZK_HEIGHT];
+    static uint16_t ref[ZK_WIDTH * ZK_HEIGHT], start[ZK_WIDTH * ZK_HEIGHT], alt[ZK_WIDTH * ZK_HEIGHT];
     static uint8_t care[ZK_WIDTH * ZK_HEIGHT];
+    // Boxes whose corner fits 16 bits while their far side or their clipped
+    // columns do not (all drawn), and corners that do not (nothing drawn).
+    const struct { int side, x, y, angle, zoom; } limits[] = {
+        {256, 0, 0, 0, 174400},    {256, 100, 50, 3, 174000}, {256, -8, 32, 0, 55000},
+        {16, -40000, 100, 3, 1024}, {16, 100, 40000, 3, 1024}, {16, 100, 100, 77, 0}, {16, 100, 100, 3, -2048},
+    };
     for (int level = 0; level <= topLevel; ++level) {
         zk_blit_level = level;
         std::mt19937 rng(20240607u + unsigned(level));
@@ -124,124 +120,98 @@ TEST(RotoZoom, EveryRoutineMatchesTheReferenceAtEveryLevel) {
         for (int n = 0; n < 2000 && mismatches < 3; ++n) {
             const int entry = n % 8;
             const int sizes[] = {pick(1, 3), pick(1, 64), pick(65, 256)};
-            Picture pic{sizes[pick(0, 9) == 0 ? 2 : pick(0, 6) == 0 ? 0 : 1], sizes[pick(0, 9) == 0 ? 2 : 1], entry < 4,
-                        {}, {}, {}};
+            Picture pic{sizes[pick(0, 9) == 0 ? 2 : pick(0, 6) == 0 ? 0 : 1], sizes[pick(0, 9) == 0 ? 2 : 1], entry < 4, {}, {}, {}};
             const int zooms[] = {1024 << pick(0, 3), pick(4000, 8192), pick(2, 100), int(std::exp2(pick(700, 1300) / 100.0))};
-            const int zoom = zooms[pick(0, 9) < 6 ? 3 : pick(0, 2)] * (pick(0, 99) == 0 ? -1 : 1);
-            const int angle = (pick(0, 1) ? pick(0, 3) * 128 + pick(-4, 4) : pick(0, 511)) + 512 * pick(-2, 2);
-            const int x = pick(-pic.w - 60, ZK_WIDTH + 60), y = pick(-pic.h - 60, ZK_HEIGHT + 60);
+            int zoom = zooms[pick(0, 9) < 6 ? 3 : pick(0, 2)] * (pick(0, 99) == 0 ? -1 : 1);
+            int angle = (pick(0, 1) ? pick(0, 3) * 128 + pick(-4, 4) : pick(0, 511)) + 512 * pick(-2, 2);
+            int x = pick(-pic.w - 60, ZK_WIDTH + 60), y = pick(-pic.h - 60, ZK_HEIGHT + 60);
+            if (const auto* l = n < int(std::size(limits)) ? &limits[n] : nullptr)
+                pic.w = pic.h = l->side, x = l->x, y = l->y, angle = l->angle, zoom = l->zoom;
             const int alpha = entry & 2 ? (pick(0, 19) == 0 ? pick(-40, 80) : pick(0, 32)) : 32;
             zk_curwindow = 0;
-            if (pick(0, 2) == 0) {
+            if (pick(0, 2) == 0 && n >= int(std::size(limits))) {
                 const int l = pick(0, 200), t = pick(0, 280);
                 zk_window[5] = {int16_t(l), int16_t(t), int16_t(pick(l, 239)), int16_t(pick(t, 319))};
                 zk_curwindow = 5;
             }
-            const size_t count = size_t(pic.w) * size_t(pic.h);
-            pic.palette.resize(256);
-            for (auto& e : pic.palette) e = uint16_t(rng());
+            zk_cursprite = -1;
+            const size_t count = size_t(pic.w) * size_t(pic.h), bytes = count * (pic.eight ? 1 : 2);
+            for (int i = 0; i < 256; ++i) pic.palette.push_back(uint16_t(rng()));
             const bool keys = rng() % 2;
-            if (pic.eight) {
-                pic.p8.resize(count);
-                for (auto& e : pic.p8) e = keys && rng() % 6 == 0 ? 0 : uint8_t(rng());
-            } else {
-                pic.p16.resize(count);
-                for (auto& e : pic.p16) e = keys && rng() % 6 == 0 ? 0xF81F : uint16_t(rng());
+            for (size_t i = 0; i < count; ++i) {
+                const bool key = keys && rng() % 6 == 0;
+                if (pic.eight) pic.p8.push_back(key ? 0 : uint8_t(rng()));
+                else pic.p16.push_back(key ? 0xF81F : uint16_t(rng()));
             }
             // Exactly sized copies for the routine to read.
-            void* pixels = std::malloc(count * (pic.eight ? 1 : 2));
-            std::memcpy(pixels, pic.eight ? static_cast<const void*>(pic.p8.data()) : pic.p16.data(),
-                        count * (pic.eight ? 1 : 2));
+            void* pixels = std::malloc(bytes);
+            std::memcpy(pixels, pic.eight ? static_cast<const void*>(pic.p8.data()) : pic.p16.data(), bytes);
             for (size_t i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i) zk_buffer[i] = uint16_t(rng() | 1);
             std::memcpy(ref, zk_buffer, sizeof ref);
             std::memcpy(start, zk_buffer, sizeof start);
             std::memset(care, 1, sizeof care);
             ZK_CopyRot[entry](pixels, pic.eight ? pic.palette.data() : nullptr, pic.w, pic.h, x, y, alpha, angle, zoom);
             std::free(pixels);
+            EXPECT_EQ(zk_cursprite, -1);
             ref_rot(ref, care, alt, pic, entry, x, y, alpha, angle, zoom);
             int first = -1, differ = 0;
             for (int i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i) {
                 if (ref[i] != zk_buffer[i] && (care[i] || alt[i] != zk_buffer[i]) && differ++ == 0) first = i;
                 drawn += ref[i] != start[i];
             }
-            if (differ) {
-                ++mismatches;
+            if (differ && ++mismatches)
                 ADD_FAILURE() << "level " << level << " entry " << entry << " " << pic.w << " x " << pic.h << " at "
                               << x << ", " << y << " angle " << angle << " zoom " << zoom << " alpha " << alpha
-                              << " window " << int(zk_curwindow) << ": " << differ << " pixels differ, first at ("
-                              << first % ZK_WIDTH << ", " << first / ZK_WIDTH << ") " << zk_buffer[first]
-                              << " != " << ref[first];
-            }
+                              << " window " << int(zk_curwindow) << ": " << differ << " differ, first ("
+                              << first % ZK_WIDTH << ", " << first / ZK_WIDTH << ")";
         }
         EXPECT_GT(drawn, 1000000) << "level " << level;
     }
     zk_blit_level = topLevel;
 }
 
-// The rules' own numbers, which the reference reads the same way.
+// The rules' own numbers, which the reference reads the same way: a 16 x 16
+// picture whose pixel (c, r) holds r * 16 + c + 1, drawn with its top-left
+// corner at (100, 100), fills a rectangle of the screen, each pixel from
+// the source pixel given.
 TEST(RotoZoom, WorkedCases) {
-    wholeScreenWindows();
-    // A 16 x 16 picture whose pixel (c, r) holds r * 16 + c + 1.
+    for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    zk_window[3] = {0, 0, 105, 107};
     std::vector<uint16_t> named(256);
     for (int i = 0; i < 256; ++i) named[size_t(i)] = uint16_t(i + 1);
-    struct Source {
-        int column, row;
-    };
-    // setUp: boxLeft, boxTop, rotCos, rotSin, rotCosInv, rotSinInv; area:
-    // minX, maxX, minY, maxY (a solid rectangle); source: where each pixel is from.
-    const struct { int angle, zoom; std::vector<int> setUp, area; Source (*source)(int x, int y); } cases[] = {
+    struct Source { int column, row; };
+    // set-up: boxLeft, boxTop, rotCos, rotSin, rotCosInv, rotSinInv; area:
+    // minX, maxX, minY, maxY.
+    const struct { int window, angle, zoom; std::vector<int> setUp, area; Source (*source)(int x, int y); } cases[] = {
         // A quarter turn: one column short of 16, as the exit count rounds down.
-        {128, 1024, {96, 96, 0, 65536, 0, 256}, {100, 114, 100, 115}, [](int x, int y) { return Source{115 - y, x - 100}; }},
+        {0, 128, 1024, {96, 96, 0, 65536, 0, 256}, {100, 114, 100, 115}, [](int x, int y) { return Source{115 - y, x - 100}; }},
+        // The same in a window that cuts it; the sprite's own clip does not apply.
+        {3, 128, 1024, {96, 96, 0, 65536, 0, 256}, {100, 105, 100, 107}, [](int x, int y) { return Source{115 - y, x - 100}; }},
         // Twice the size: every source pixel 2 x 2, the last column 1 wide.
-        {0, 2048, {84, 84, 32768, 0, 512, 0}, {92, 122, 92, 123}, [](int x, int y) { return Source{(x - 92) / 2, (y - 92) / 2}; }},
+        {0, 0, 2048, {84, 84, 32768, 0, 512, 0}, {92, 122, 92, 123}, [](int x, int y) { return Source{(x - 92) / 2, (y - 92) / 2}; }},
         // Half the size: every second source row and column.
-        {0, 512, {102, 102, 131072, 0, 128, 0}, {104, 110, 104, 111}, [](int x, int y) { return Source{2 * (x - 104), 2 * (y - 104)}; }},
+        {0, 0, 512, {102, 102, 131072, 0, 128, 0}, {104, 110, 104, 111}, [](int x, int y) { return Source{2 * (x - 104), 2 * (y - 104)}; }},
         // Half a turn; only the angle modulo 512 counts.
-        {256 - 1024, 1024, {96, 96, -65536, 0, -256, 0}, {100, 114, 100, 115}, [](int x, int y) { return Source{115 - x, 115 - y}; }},
+        {0, 256 - 1024, 1024, {96, 96, -65536, 0, -256, 0}, {100, 114, 100, 115}, [](int x, int y) { return Source{115 - x, 115 - y}; }},
     };
+    static uint8_t pixels[256];
+    static uint16_t palette[256];
+    SpriteImage image{pixels, nullptr, nullptr, palette, 1, 1, 16, 16};
+    ZK_CreateSprite(4000, &image, 16, 16, 108, 108);
+    ZK_SetSpriteLimits(4000, 0, 0, 1, 1);  // would keep 2 x 2 pixels
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "angle " << c.angle << " zoom " << c.zoom);
+        SCOPED_TRACE(testing::Message() << "angle " << c.angle << " zoom " << c.zoom << " window " << c.window);
         std::fill(std::begin(zk_buffer), std::end(zk_buffer), uint16_t(0));
+        zk_curwindow = uint8_t(c.window), zk_cursprite = 4000;
         ZK_16bitRotFull(named.data(), nullptr, 16, 16, 100, 100, 32, c.angle, c.zoom);
         const CopyLimits& l = zk_limits;
         EXPECT_EQ((std::vector<int>{l.boxLeft, l.boxTop, l.rotCos, l.rotSin, l.rotCosInv, l.rotSinInv}), c.setUp);
         std::vector<uint16_t> want(size_t(ZK_WIDTH) * ZK_HEIGHT, 0);
         for (int y = c.area[2]; y <= c.area[3]; ++y)
-            for (int x = c.area[0]; x <= c.area[1]; ++x) {
-                const Source s = c.source(x, y);
-                want[size_t(y * ZK_WIDTH + x)] = uint16_t(s.row * 16 + s.column + 1);
-            }
+            for (int x = c.area[0]; x <= c.area[1]; ++x)
+                want[size_t(y * ZK_WIDTH + x)] = uint16_t(c.source(x, y).row * 16 + c.source(x, y).column + 1);
         EXPECT_TRUE(std::equal(want.begin(), want.end(), zk_buffer));
     }
-}
-
-// The box is clipped to the window, never to the sprite's own rectangle, and
-// only a box whose corner cannot be held in 16 bits is refused.
-TEST(RotoZoom, WindowSpriteClipAndTheBoxGuard) {
-    wholeScreenWindows();
-    static uint8_t pixels[256 * 256];
-    static uint16_t palette[256];
-    std::fill(std::begin(pixels), std::end(pixels), uint8_t(1));
-    palette[1] = 0x1234;
-    SpriteImage image{pixels, nullptr, nullptr, palette, 1, 1, 16, 16};
-    ZK_CreateSprite(4000, &image, 16, 16, 108, 108);
-    ZK_SetSpriteLimits(4000, 0, 0, 1, 1);  // would keep 2 x 2 pixels
-    zk_window[3] = {0, 0, 105, 107};
-    const struct { int window, side, x, y, angle, zoom, drawn; } cases[] = {
-        {3, 16, 100, 100, 128, 1024, 6 * 8},      // the window's corner of the quarter turn
-        {0, 256, -8, 32, 0, 55000, 240 * 320},    // the box reaches 10,000 pixels out: fills the screen
-        {0, 16, 100, 100, 3, 1 << 21, 240 * 320}, // the middle pixel covers everything
-        {0, 16, -40000, 100, 3, 1024, 0},         // the corner beyond 16 bits
-        {0, 16, 100, 100, 77, 0, 0},              // zoom 0: no box
-        {0, 16, 100, 100, 3, -2048, 0},           // a negative zoom: no box
-    };
-    for (const auto& c : cases) {
-        std::fill(std::begin(zk_buffer), std::end(zk_buffer), uint16_t(0));
-        zk_curwindow = uint8_t(c.window);
-        zk_cursprite = 4000;
-        ZK_8bitRotFull(pixels, palette, c.side, c.side, c.x, c.y, 32, c.angle, c.zoom);
-        EXPECT_EQ(zk_cursprite, -1);
-        EXPECT_EQ(std::count(std::begin(zk_buffer), std::end(zk_buffer), 0x1234), c.drawn) << c.x << " " << c.zoom;
-    }
+    zk_curwindow = 0;
     ZK_InitSprites();
 }
