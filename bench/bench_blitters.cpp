@@ -1,26 +1,20 @@
 // The copy blitters, the fade and the frame clear against the same work done
-// by SDL2's software blitter and by pixman, with memcpy of the frame as the
-// floor.
-//
-// Every case reports ns per call and Mpixels/s (items_per_second). Peers run
-// before our case of the same work; our case then reports
-// "peer_over_ours", the faster peer's time divided by ours (above 1: ours is
-// faster). Run the whole binary (or a filter that keeps the peers) to get it.
+// by SDL2's software blitter and by pixman, each on its fastest path, with
+// memcpy of the frame as the floor. Every case reports ns per call, Mpixels/s
+// (items_per_second) and, for ours, "peer_over_ours" (bench_peers.h).
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 #include <SDL.h>
 
-#include <ctime>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "ZKlib.h"
-#include "zk_blit.h"
+#include "bench_peers.h"
 
 namespace {
 
@@ -35,7 +29,7 @@ struct Pictures {
     std::vector<uint16_t> palette;
     std::vector<uint8_t> runs;          // run list of the sprite
     std::vector<uint16_t> lineOffsets;
-    std::vector<uint8_t> mask8;         // 0xFF where the sprite is opaque
+    std::vector<uint32_t> argb;         // the sprite premultiplied, for pixman
     int transparent = 0;
 
     Pictures() {
@@ -50,7 +44,7 @@ struct Pictures {
         // runs per line, as a game sprite has them.
         sprite16.resize(S * S);
         sprite8.resize(S * S);
-        mask8.resize(S * S);
+        argb.resize(S * S);
         for (int r = 0; r < S; ++r) {
             lineOffsets.push_back(uint16_t(runs.size()));
             int c = 0;
@@ -65,7 +59,9 @@ struct Pictures {
                 if (v == 0xF81F) v = 0xF81E;
                 sprite16[i] = o ? v : uint16_t(0xF81F);
                 sprite8[i] = o ? uint8_t(1 + rng() % 255) : uint8_t(0);
-                mask8[i] = o ? 0xFF : 0x00;
+                argb[i] = o ? 0xFF000000u | uint32_t((v >> 11) << 3) << 16 | uint32_t(((v >> 5) & 63) << 2) << 8 |
+                                  uint32_t((v & 31) << 3)
+                            : 0u;
                 transparent += !o;
             }
             while (c < S) {
@@ -93,38 +89,11 @@ void reset_clip() {
     zk_cursprite = -1;
 }
 
-// ---------------------------------------------------------------- timing and ratios
-// Best peer time per work item, in ns per call.
-std::map<std::string, double>& peer_best() {
-    static std::map<std::string, double> m;
-    return m;
-}
-
-// Thread CPU time, so that other work on the machine does not skew ratios.
-double cpu_ns() {
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
-
 template <class F>
 void timed(benchmark::State& state, const char* work, bool peer, int pixels, F&& body) {
-    const double t0 = cpu_ns();
-    for (auto _ : state) {
-        body();
-        benchmark::ClobberMemory();
-    }
-    const double ns = (cpu_ns() - t0) / double(state.iterations());
-    state.SetItemsProcessed(int64_t(state.iterations()) * pixels);
-    state.counters["ns_per_call"] = ns;
-    auto& best = peer_best();
-    if (peer) {
-        auto it = best.find(work);
-        if (it == best.end() || ns < it->second) best[work] = ns;
-    } else if (auto it = best.find(work); it != best.end()) {
-        state.counters["peer_over_ours"] = it->second / ns;
-    }
+    zk_timed(state, work, peer, pixels, body);
 }
+using Level = ZkBenchLevel;
 
 // ---------------------------------------------------------------- peers' pictures
 alignas(64) uint16_t peerScreen[W * H];
@@ -138,13 +107,10 @@ struct Peers {
     SDL_Surface* sprite8;
     pixman_image_t* pScreen;
     pixman_image_t* pFull16;
-    pixman_image_t* pSprite16;
-    pixman_image_t* pMaskOpaque;  // the sprite's shape, 0xFF
-    pixman_image_t* pMaskHalf;    // the sprite's shape, 0x80
+    pixman_image_t* pSprite;      // a8r8g8b8: the key as alpha 0, pixman's fast path
     pixman_image_t* pHalf;        // solid mask 0x80 (alpha 16 of 32)
     pixman_image_t* pFadeColour;  // black at half opacity
     std::vector<uint16_t> solidPixels;
-    std::vector<uint8_t> maskHalf;
 
     Peers() {
         Pictures& p = pics();
@@ -165,12 +131,7 @@ struct Peers {
 
         pScreen = pixman_image_create_bits(PIXMAN_r5g6b5, W, H, reinterpret_cast<uint32_t*>(peerScreen), W * 2);
         pFull16 = pixman_image_create_bits(PIXMAN_r5g6b5, W, H, reinterpret_cast<uint32_t*>(p.full16.data()), W * 2);
-        pSprite16 =
-            pixman_image_create_bits(PIXMAN_r5g6b5, S, S, reinterpret_cast<uint32_t*>(p.sprite16.data()), S * 2);
-        pMaskOpaque = pixman_image_create_bits(PIXMAN_a8, S, S, reinterpret_cast<uint32_t*>(p.mask8.data()), S);
-        maskHalf.resize(p.mask8.size());
-        for (size_t i = 0; i < maskHalf.size(); ++i) maskHalf[i] = p.mask8[i] ? 0x80 : 0;
-        pMaskHalf = pixman_image_create_bits(PIXMAN_a8, S, S, reinterpret_cast<uint32_t*>(maskHalf.data()), S);
+        pSprite = pixman_image_create_bits(PIXMAN_a8r8g8b8, S, S, p.argb.data(), S * 4);
         const pixman_color_t half = {0, 0, 0, 0x8000};
         pHalf = pixman_image_create_solid_fill(&half);
         pFadeColour = pixman_image_create_solid_fill(&half);
@@ -208,11 +169,9 @@ void sdl_key(SDL_Surface* s, uint32_t key, bool rle) {
 void pixman_mirror(pixman_image_t* img, bool on) {
     pixman_transform_t t;
     pixman_transform_init_identity(&t);
-    if (on) {
-        t.matrix[0][0] = pixman_int_to_fixed(-1);
-        t.matrix[0][2] = pixman_int_to_fixed(S);
-    }
-    pixman_image_set_transform(img, &t);
+    t.matrix[0][0] = pixman_int_to_fixed(-1);
+    t.matrix[0][2] = pixman_int_to_fixed(S);
+    pixman_image_set_transform(img, on ? &t : nullptr);  // none: the plain OVER fast path
     pixman_image_set_filter(img, PIXMAN_FILTER_NEAREST, nullptr, 0);
 }
 
@@ -238,7 +197,7 @@ void BM_Ours_Full16(benchmark::State& state) {
     const uint16_t* src = pics().full16.data();
     timed(state, "full16", false, W * H, [&] { ZK_Copy16bitFastCopy(src, W, H, 0, 0, 32); });
     // The floor for this case is memcpy of the frame.
-    if (auto it = peer_best().find("memcpy"); it != peer_best().end())
+    if (auto it = zk_peer_best().find("memcpy"); it != zk_peer_best().end())
         state.counters["ours_over_memcpy"] = state.counters["ns_per_call"] / it->second;
 }
 BENCHMARK(BM_Peer_SDL_Full16);
@@ -273,12 +232,13 @@ void BM_Peer_SDL_Full8(benchmark::State& state) {
 }
 void BM_Ours_Full8(benchmark::State& state) {
     reset_clip();
+    const Level level(state.range(0));
     const Pictures& p = pics();
     timed(state, "full8", false, W * H,
           [&] { ZK_Copy8bitFastCopy(p.full8.data(), p.palette.data(), W, H, 0, 0, 32); });
 }
 BENCHMARK(BM_Peer_SDL_Full8);
-BENCHMARK(BM_Ours_Full8);
+BENCHMARK(BM_Ours_Full8)->ArgName("level")->Arg(2)->Arg(1)->Arg(0);
 
 void BM_Peer_SDL_Full8Alpha16(benchmark::State& state) {
     sdl_plain(peers().full8);
@@ -295,7 +255,10 @@ void BM_Ours_Full8Alpha16(benchmark::State& state) {
 BENCHMARK(BM_Peer_SDL_Full8Alpha16);
 BENCHMARK(BM_Ours_Full8Alpha16);
 
-// ---------------------------------------------------------------- 32 x 32 keyed copies (run lists)
+// ---------------------------------------------------------------- 32 x 32 keyed copies
+// Ours by run list and by key test (the ToScreen routines unmirrored), against
+// SDL's colour key with and without its run-length acceleration and pixman's
+// a8r8g8b8 OVER, its fast path for a sprite with transparent pixels.
 void BM_Peer_SDL_Keyed16(benchmark::State& state) {
     const bool rle = state.range(0) != 0;
     const uint8_t alpha = uint8_t(state.range(1));
@@ -308,22 +271,12 @@ void BM_Peer_SDL_Keyed16(benchmark::State& state) {
 }
 void BM_Peer_Pixman_Keyed16(benchmark::State& state) {
     Peers& p = peers();
-    pixman_mirror(p.pSprite16, false);
-    pixman_mirror(p.pMaskOpaque, false);
-    pixman_mirror(p.pMaskHalf, false);
-    pixman_image_t* mask = state.range(0) == 32 ? p.pMaskOpaque : p.pMaskHalf;
+    pixman_mirror(p.pSprite, false);
+    pixman_image_t* mask = state.range(0) == 32 ? nullptr : p.pHalf;
     timed(state, state.range(0) == 32 ? "rle16" : "rle16a16", true, S * S, [&] {
-        pixman_image_composite32(PIXMAN_OP_OVER, p.pSprite16, mask, p.pScreen, 0, 0, 0, 0, SX, SY, S, S);
+        pixman_image_composite32(PIXMAN_OP_OVER, p.pSprite, mask, p.pScreen, 0, 0, 0, 0, SX, SY, S, S);
     });
 }
-// Our cases run at the build level given as the second argument (0: 16-byte
-// vectors, 1: AVX2, 2: AVX2 with AVX-512BW), capped at what the processor runs.
-struct Level {
-    int saved = zk_blit_level;
-    explicit Level(int64_t level) { zk_blit_level = std::min(saved, int(level)); }
-    ~Level() { zk_blit_level = saved; }
-};
-
 void BM_Ours_RLE16(benchmark::State& state) {
     reset_clip();
     const Level level(state.range(1));
@@ -333,9 +286,18 @@ void BM_Ours_RLE16(benchmark::State& state) {
         ZK_Copy16bitRLE(p.sprite16.data(), p.runs.data(), p.lineOffsets.data(), S, S, SX, SY, alpha);
     });
 }
+void BM_Ours_KeyTest16(benchmark::State& state) {
+    reset_clip();
+    const Level level(state.range(1));
+    const Pictures& p = pics();
+    const int alpha = int(state.range(0));
+    timed(state, alpha == 32 ? "rle16" : "rle16a16", false, S * S,
+          [&] { ZK_Copy16bitToScreen(p.sprite16.data(), S, S, SX, SY, alpha, 0, 0); });
+}
 BENCHMARK(BM_Peer_SDL_Keyed16)->ArgNames({"rle", "alpha"})->Args({0, 255})->Args({1, 255})->Args({0, 128})->Args({1, 128});
 BENCHMARK(BM_Peer_Pixman_Keyed16)->ArgName("alpha")->Arg(32)->Arg(16);
 BENCHMARK(BM_Ours_RLE16)->ArgNames({"alpha", "level"})->ArgsProduct({{32, 16}, {2, 1, 0}});
+BENCHMARK(BM_Ours_KeyTest16)->ArgNames({"alpha", "level"})->ArgsProduct({{32, 16}, {2, 1, 0}});
 
 void BM_Peer_SDL_Keyed8(benchmark::State& state) {
     const bool rle = state.range(0) != 0;
@@ -357,38 +319,49 @@ void BM_Ours_RLE8(benchmark::State& state) {
                        alpha);
     });
 }
+void BM_Ours_KeyTest8(benchmark::State& state) {
+    reset_clip();
+    const Level level(state.range(1));
+    const Pictures& p = pics();
+    const int alpha = int(state.range(0));
+    timed(state, alpha == 32 ? "rle8" : "rle8a16", false, S * S,
+          [&] { ZK_Copy8bitToScreen(p.sprite8.data(), p.palette.data(), S, S, SX, SY, alpha, 0, 0); });
+}
 BENCHMARK(BM_Peer_SDL_Keyed8)->ArgNames({"rle", "alpha"})->Args({0, 255})->Args({1, 255})->Args({0, 128})->Args({1, 128});
 BENCHMARK(BM_Ours_RLE8)->ArgNames({"alpha", "level"})->ArgsProduct({{32, 16}, {2, 1, 0}});
+BENCHMARK(BM_Ours_KeyTest8)->ArgNames({"alpha", "level"})->ArgsProduct({{32, 16}, {2, 1, 0}});
 
 // ---------------------------------------------------------------- 32 x 32 mirrored keyed copies
-void BM_Peer_Pixman_Mirrored16(benchmark::State& state) {
+// The peer is pixman's fast path for a flip: the a8r8g8b8 sprite under a
+// mirror transform, nearest filter; ours of both depths are set against it.
+void BM_Peer_Pixman_Mirrored(benchmark::State& state) {
     Peers& p = peers();
-    pixman_image_t* mask = state.range(0) == 32 ? p.pMaskOpaque : p.pMaskHalf;
-    pixman_mirror(p.pSprite16, true);
-    pixman_mirror(mask, true);
-    timed(state, state.range(0) == 32 ? "mirror16" : "mirror16a16", true, S * S, [&] {
-        pixman_image_composite32(PIXMAN_OP_OVER, p.pSprite16, mask, p.pScreen, 0, 0, 0, 0, SX, SY, S, S);
+    pixman_mirror(p.pSprite, true);
+    timed(state, state.range(0) == 32 ? "mirror" : "mirror_a16", true, S * S, [&] {
+        pixman_image_composite32(PIXMAN_OP_OVER, p.pSprite, state.range(0) == 32 ? nullptr : p.pHalf, p.pScreen, 0,
+                                 0, 0, 0, SX, SY, S, S);
     });
-    pixman_mirror(p.pSprite16, false);
-    pixman_mirror(mask, false);
+    pixman_mirror(p.pSprite, false);
 }
 void BM_Ours_Mirrored16(benchmark::State& state) {
     reset_clip();
+    const Level level(state.range(1));
     const Pictures& p = pics();
     const int alpha = int(state.range(0));
-    timed(state, alpha == 32 ? "mirror16" : "mirror16a16", false, S * S,
+    timed(state, alpha == 32 ? "mirror" : "mirror_a16", false, S * S,
           [&] { ZK_Copy16bitToScreen(p.sprite16.data(), S, S, SX, SY, alpha, 1, 0); });
 }
 void BM_Ours_Mirrored8(benchmark::State& state) {
     reset_clip();
+    const Level level(state.range(1));
     const Pictures& p = pics();
     const int alpha = int(state.range(0));
-    timed(state, alpha == 32 ? "mirror8" : "mirror8a16", false, S * S,
+    timed(state, alpha == 32 ? "mirror" : "mirror_a16", false, S * S,
           [&] { ZK_Copy8bitToScreen(p.sprite8.data(), p.palette.data(), S, S, SX, SY, alpha, 1, 0); });
 }
-BENCHMARK(BM_Peer_Pixman_Mirrored16)->ArgName("alpha")->Arg(32)->Arg(16);
-BENCHMARK(BM_Ours_Mirrored16)->ArgName("alpha")->Arg(32)->Arg(16);
-BENCHMARK(BM_Ours_Mirrored8)->ArgName("alpha")->Arg(32)->Arg(16);
+BENCHMARK(BM_Peer_Pixman_Mirrored)->ArgName("alpha")->Arg(32)->Arg(16);
+BENCHMARK(BM_Ours_Mirrored16)->ArgNames({"alpha", "level"})->ArgsProduct({{32, 16}, {2, 1, 0}});
+BENCHMARK(BM_Ours_Mirrored8)->ArgNames({"alpha", "level"})->ArgsProduct({{32, 16}, {2, 1, 0}});
 
 // ---------------------------------------------------------------- full-screen fade and the empty frame
 void BM_Peer_SDL_Fade(benchmark::State& state) {

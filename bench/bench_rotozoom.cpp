@@ -1,8 +1,8 @@
 // Rotated and zoomed sprites: each ZK_CopyRot routine beside what the same
 // frame costs with SDL2_gfx (rotozoomSurface plus the blit of its result),
 // pixman (a nearest-neighbour affine composite) and SDL2's software renderer
-// (SDL_RenderCopyEx); a composition of 4096 run-list sprites; and a
-// game-like frame.
+// (SDL_RenderCopyEx); a composition of 4096 run-list sprites; and a frame of
+// 200 overlapping balls. Ours report "peer_over_ours" (bench_peers.h).
 //
 // Every case draws a square frame of side n holding a ball (a disc, the
 // corners transparent) turned by about 30 degrees (43 units) and zoomed,
@@ -17,9 +17,11 @@
 #include <cstring>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ZKlib.h"
+#include "bench_peers.h"
 
 namespace {
 
@@ -78,31 +80,11 @@ void screenWindow() {
     zk_cursprite = -1;
 }
 
-// ---------------------------------------------------------------- ZKlib
-
-// Arguments: routine, side, zoom.
-void BM_CopyRot(benchmark::State& state) {
-    const int entry = int(state.range(0)), n = int(state.range(1)), zoom = int(state.range(2));
-    Ball& b = ball(n);
-    screenWindow();
-    const void* pixels = entry < 4 ? static_cast<const void*>(b.indices.data()) : b.colours.data();
-    const uint16_t* palette = entry < 4 ? b.palette : nullptr;
-    const int alpha = (entry & 2) ? 20 : 32;
-    auto draw = [&] { ZK_CopyRot[entry](pixels, palette, n, n, 120 - n / 2, 160 - n / 2, alpha, kAngle, zoom); };
-    countDrawn(state, draw);
-    for (auto _ : state) {
-        draw();
-        benchmark::ClobberMemory();
-    }
-    state.SetLabel(ZK_CopyRot[entry] == ZK_8bitRot ? "8bit keyed" : "");
+// The peers' work item of the same ball: the 8-bit keyed or the 16-bit
+// keyed routine against the peers' 8-bit keyed or alpha-keyed source.
+std::string rotWork(bool keyed8, int n, int zoom) {
+    return (keyed8 ? "rot8/" : "rot16/") + std::to_string(n) + "/" + std::to_string(zoom);
 }
-
-void rotArgs(benchmark::internal::Benchmark* b) {
-    for (int entry = 0; entry < 8; ++entry)
-        for (int n : {16, 32, 128, 240})
-            for (int zoom : {512, 1024, 1536, 2048}) b->Args({entry, n, zoom});
-}
-BENCHMARK(BM_CopyRot)->Apply(rotArgs);
 
 // ---------------------------------------------------------------- peers
 
@@ -160,10 +142,7 @@ void BM_Peer_SDL2gfx_rotozoomSurface(benchmark::State& state) {
         SDL_FreeSurface(turned);
     };
     countDrawn(state, draw);
-    for (auto _ : state) {
-        draw();
-        benchmark::ClobberMemory();
-    }
+    zk_timed(state, rotWork(keyed8, b.n, int(state.range(2))), true, int64_t(state.counters["drawn"]), draw);
     SDL_FreeSurface(src);
 }
 BENCHMARK(BM_Peer_SDL2gfx_rotozoomSurface)->Apply(peerArgs);
@@ -183,10 +162,7 @@ void BM_Peer_SDL_RenderCopyEx(benchmark::State& state) {
         SDL_RenderFlush(r);
     };
     countDrawn(state, draw);
-    for (auto _ : state) {
-        draw();
-        benchmark::ClobberMemory();
-    }
+    zk_timed(state, rotWork(keyed8, b.n, int(state.range(2))), true, int64_t(state.counters["drawn"]), draw);
     SDL_DestroyTexture(t);
     SDL_FreeSurface(src);
     SDL_DestroyRenderer(r);
@@ -231,14 +207,40 @@ void BM_Peer_pixman_nearest_affine(benchmark::State& state) {
                                  120 - box / 2, 160 - boxH / 2, box, boxH);
     };
     countDrawn(state, draw);
-    for (auto _ : state) {
-        draw();
-        benchmark::ClobberMemory();
-    }
+    zk_timed(state, rotWork(keyed, b.n, int(state.range(2))), true, int64_t(state.counters["drawn"]), draw);
     pixman_image_unref(src);
     pixman_image_unref(screen);
 }
 BENCHMARK(BM_Peer_pixman_nearest_affine)->Apply(peerArgs);
+
+// ---------------------------------------------------------------- ZKlib
+
+// Arguments: routine, side, zoom, build level.
+void BM_CopyRot(benchmark::State& state) {
+    const int entry = int(state.range(0)), n = int(state.range(1)), zoom = int(state.range(2));
+    const ZkBenchLevel level(state.range(3));
+    Ball& b = ball(n);
+    screenWindow();
+    const void* pixels = entry < 4 ? static_cast<const void*>(b.indices.data()) : b.colours.data();
+    const uint16_t* palette = entry < 4 ? b.palette : nullptr;
+    const int alpha = (entry & 2) ? 20 : 32;
+    auto draw = [&] { ZK_CopyRot[entry](pixels, palette, n, n, 120 - n / 2, 160 - n / 2, alpha, kAngle, zoom); };
+    countDrawn(state, draw);
+    const std::string work = entry == 0 || entry == 4 ? rotWork(entry == 0, n, zoom) : "";
+    zk_timed(state, work, false, int64_t(state.counters["drawn"]), draw);
+}
+
+// Every build level for the 8- and 16-bit keyed routines at the headline
+// size (128 x 128 at zoom 1.5), the top level for the rest.
+void rotArgs(benchmark::internal::Benchmark* b) {
+    for (int entry = 0; entry < 8; ++entry)
+        for (int n : {16, 32, 128, 240})
+            for (int zoom : {512, 1024, 1536, 2048})
+                for (int level : {2, 1, 0})
+                    if (level == 2 || ((entry == 0 || entry == 4) && n == 128 && zoom == 1536))
+                        b->Args({entry, n, zoom, level});
+}
+BENCHMARK(BM_CopyRot)->Apply(rotArgs);
 
 // ---------------------------------------------------------------- whole frames
 
@@ -332,17 +334,6 @@ struct GameScene {
     }
 };
 
-void BM_GameFrame(benchmark::State& state) {
-    ZK_Init();
-    GameScene scene;
-    for (auto _ : state) {
-        scene.draw();
-        benchmark::ClobberMemory();
-    }
-    ZK_InitSprites();
-}
-BENCHMARK(BM_GameFrame);
-
 // The same scene through SDL2's software renderer: the background as one
 // texture, the balls and the cannon with SDL_RenderCopyEx, the digits with
 // SDL_RenderCopy (the ball picture stands in for the cannon and the digits).
@@ -364,7 +355,7 @@ void BM_Peer_GameFrame_SDL_Renderer(benchmark::State& state) {
     SDL_Texture* bgT = SDL_CreateTextureFromSurface(r, bg);
     SDL_Surface* ballS = peerSource(ball(32), true);
     SDL_Texture* ballT = SDL_CreateTextureFromSurface(r, ballS);
-    for (auto _ : state) {
+    zk_timed(state, "gameframe", true, 0, [&] {
         SDL_RenderCopy(r, bgT, nullptr, nullptr);
         for (int i = 0; i < 200; ++i) {
             const Sprite* s = zk_sprites[10 + i];
@@ -379,8 +370,7 @@ void BM_Peer_GameFrame_SDL_Renderer(benchmark::State& state) {
             SDL_RenderCopy(r, ballT, nullptr, &at);
         }
         SDL_RenderFlush(r);
-        benchmark::ClobberMemory();
-    }
+    });
     SDL_DestroyTexture(ballT);
     SDL_DestroyTexture(bgT);
     SDL_FreeSurface(ballS);
@@ -389,5 +379,13 @@ void BM_Peer_GameFrame_SDL_Renderer(benchmark::State& state) {
     ZK_InitSprites();
 }
 BENCHMARK(BM_Peer_GameFrame_SDL_Renderer);
+
+void BM_GameFrame(benchmark::State& state) {
+    ZK_Init();
+    GameScene scene;
+    zk_timed(state, "gameframe", false, 0, [&] { scene.draw(); });
+    ZK_InitSprites();
+}
+BENCHMARK(BM_GameFrame);
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "ZKlib.h"
 #include "zk_blend.h"
@@ -49,20 +50,19 @@ struct ZkFrom16 {
     using T = uint16_t;
     uint16_t key;  // the transparent value of the keyed routines
     ZK_INLINE uint16_t colour(T v) const { return v; }
-    ZK_INLINE bool transparent(T v) const { return v == key; }
 };
 
 struct ZkFrom8 {
     using T = uint8_t;
     const uint16_t* palette;
     ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
-    ZK_INLINE static bool transparent(T v) { return v == 0; }
     ZK_INLINE void lookup(uint16_t* d, const uint8_t* s, int n) const;  // n colours into d
 };
 
 // ---------------------------------------------------------------- operations
 struct ZkStore {
     static constexpr bool blends = false;
+    static constexpr uint32_t alpha = 32;
     ZK_INLINE uint16_t operator()(uint16_t s, uint16_t) const { return s; }
 };
 
@@ -83,11 +83,13 @@ template <>
 struct ZkVec<8> {
     typedef uint16_t U __attribute__((vector_size(16)));
     typedef int16_t I __attribute__((vector_size(16)));
+    typedef uint8_t B __attribute__((vector_size(8)));  // as many bytes
 };
 template <>
 struct ZkVec<16> {
     typedef uint16_t U __attribute__((vector_size(32)));
     typedef int16_t I __attribute__((vector_size(32)));
+    typedef uint8_t B __attribute__((vector_size(16)));
 };
 
 template <class V>
@@ -97,6 +99,33 @@ ZK_INLINE void zk_vload(V& v, const uint16_t* p) {
 template <class V>
 ZK_INLINE void zk_vstore(uint16_t* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
+}
+
+// The lanes of v put in reverse order; Lanes is how many v has. The
+// 16-byte forms are spelled out for the builds without byte shuffles.
+template <int Lanes, class V, size_t... L>
+ZK_INLINE void zk_reverse(V& v, std::index_sequence<L...>) {
+    v = __builtin_shufflevector(v, v, (Lanes - 1 - int(L))...);
+}
+template <int Lanes, class V>
+ZK_INLINE void zk_reverse(V& v) {
+#if ZK_HAVE_WIDE
+    if constexpr (sizeof(V) == 16 && Lanes == 8) {
+        __m128i x;
+        std::memcpy(&x, &v, 16);
+        x = _mm_shuffle_epi32(_mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0x1B), 0x1B), 0x4E);
+        std::memcpy(&v, &x, 16);
+        return;
+    }
+#endif
+    if constexpr (sizeof(V) == 8) {
+        uint64_t x;
+        std::memcpy(&x, &v, 8);
+        x = __builtin_bswap64(x);
+        std::memcpy(&v, &x, 8);
+    } else {
+        zk_reverse<Lanes>(v, std::make_index_sequence<Lanes>());
+    }
 }
 
 // The blend per channel, d + floor((s - d) * a / 32), for a in 0..32, where
@@ -187,7 +216,6 @@ struct ZkFrom8x512 {
         for (int k = 0; k < 8; ++k) f.t[k] = _mm512_loadu_si512(palette + 32 * k);
     }
     ZK_INLINE uint16_t colour(T v) const { return palette[v]; }
-    ZK_INLINE static bool transparent(T v) { return v == 0; }
     // Not forced inline: only code built for AVX-512 may take it in, which the
     // flattened level-2 entry points do.
     inline ZK_TARGET_512 void lookup(uint16_t* d, const uint8_t* s, int n) const {
@@ -274,16 +302,120 @@ ZK_INLINE void zk_span(uint16_t* __restrict d, const typename Src::T* __restrict
     }
 }
 
-// One keyed row segment of n pixels: transparent source values are skipped.
-// With Mirror the source is read from s downward (s, s - 1, ...).
-template <bool Mirror, class Src, class Op>
-ZK_INLINE void zk_keyed_span(uint16_t* __restrict d, const typename Src::T* __restrict s, int n, const Src& src,
-                             const Op& op) {
+// ---------------------------------------------------------------- masked rows
+// A row of n pixels some of which are transparent: vectors of colours, a
+// vector of lanes to keep (0xFFFF) beside each, the buffer loaded and the
+// drawn lanes merged in. As with zk_blend_span, the last vector is worked out
+// first, from the buffer as it was, so that it may overlap the one before it.
+//
+// Colours come from a row of RGB565 values read forward from p or, for a
+// mirrored row, backward (p, p - 1, ...).
+template <bool Back>
+struct ZkRow16 {
+    const uint16_t* p;
+    template <class V>
+    ZK_INLINE void operator()(V& v, int i) const {
+        if constexpr (Back) {
+            zk_vload(v, p - i - (int(sizeof(V) / 2) - 1));
+            zk_reverse<sizeof(V) / 2>(v);
+        } else {
+            zk_vload(v, p + i);
+        }
+    }
+    ZK_INLINE uint16_t at(int i) const { return Back ? p[-i] : p[i]; }
+};
+
+// Lanes to keep: those holding the key colour.
+struct ZkClearKey {
+    uint16_t key;
+    template <class V>
+    ZK_INLINE void operator()(V& keep, const V& colour, int) const {
+        keep = (V)(colour == key);
+    }
+    ZK_INLINE bool at(uint16_t colour, int) const { return colour == key; }
+};
+
+// Lanes to keep: those whose palette index is 0, read like ZkRow16.
+template <bool Back>
+struct ZkClearIndex0 {
+    const uint8_t* p;
+    template <class V>
+    ZK_INLINE void operator()(V& keep, const V&, int i) const {
+        constexpr int N = sizeof(V) / 2;
+        typename ZkVec<N>::B b;
+        if constexpr (Back) {
+            std::memcpy(&b, p - i - (N - 1), sizeof b);
+            zk_reverse<N>(b);
+        } else {
+            std::memcpy(&b, p + i, sizeof b);
+        }
+        keep = (V)(__builtin_convertvector(b, V) == 0);
+    }
+    ZK_INLINE bool at(uint16_t, int i) const { return (Back ? p[-i] : p[i]) == 0; }
+};
+
+template <int N, class Colours, class Clear, class Op>
+ZK_INLINE void zk_masked_vec(const uint16_t* d, int i, const Colours& colours, const Clear& clear, const Op& op,
+                             typename ZkVec<N>::U& out) {
+    using U = typename ZkVec<N>::U;
+    U colour, keep;
+    colours(colour, i);
+    clear(keep, colour, i);
+    zk_vload(out, d + i);
+    U drawn = colour;
+    if constexpr (Op::blends) {
+        drawn = out;
+        zk_vblend<N>(drawn, colour, int16_t(op.alpha));
+    }
+    out = (out & keep) | (drawn & ~keep);
+}
+
+template <int N, class Colours, class Clear, class Op>
+ZK_INLINE void zk_masked_row(uint16_t* __restrict d, int n, const Colours& colours, const Clear& clear, const Op& op) {
+    using U = typename ZkVec<N>::U;
+    const bool vectors = !Op::blends || op.alpha <= 32;
+    if (vectors && n >= N) {
+        U last, out;
+        zk_masked_vec<N>(d, n - N, colours, clear, op, last);
+        for (int i = 0; i + N < n; i += N) {
+            zk_masked_vec<N>(d, i, colours, clear, op, out);
+            zk_vstore(d + i, out);
+        }
+        zk_vstore(d + n - N, last);
+        return;
+    }
+    if constexpr (N > 8) {
+        if (vectors && n >= 8) return zk_masked_row<8>(d, n, colours, clear, op);
+    }
     for (int i = 0; i < n; ++i) {
-        const typename Src::T v = Mirror ? s[-i] : s[i];
-        if (!src.transparent(v)) d[i] = op(src.colour(v), d[i]);
+        const uint16_t c = colours.at(i);
+        if (!clear.at(c, i)) d[i] = op(c, d[i]);
     }
 }
+
+// One masked row of n pixels from an 8-bit or a 16-bit source read forward
+// from s or backward; an 8-bit row is looked up first, from the lowest
+// source address.
+template <int N, bool Back, class Src, class Clear, class Op>
+ZK_INLINE void zk_masked_source_row(uint16_t* __restrict d, const typename Src::T* __restrict s, int n,
+                                    const Src& src, const Clear& clear, const Op& op) {
+    if constexpr (std::is_same_v<typename Src::T, uint16_t>) {
+        zk_masked_row<N>(d, n, ZkRow16<Back>{s}, clear, op);
+    } else {
+        uint16_t colours[ZK_WIDTH];  // a visible row is never wider than the screen
+        src.lookup(colours, Back ? s - (n - 1) : s, n);
+        zk_masked_row<N>(d, n, ZkRow16<Back>{Back ? colours + n - 1 : colours}, clear, op);
+    }
+}
+
+// ---------------------------------------------------------------- clipping
+// The clip of ZK_AdjustCopyLimits in full width: what zk_limits holds, before
+// each value is saturated to 16 bits.
+struct ZkClip {
+    int64_t firstColumn, firstRow, endColumn, endRow;
+};
+ZkClip zk_clip_wide(int64_t x, int64_t y, int64_t width, int64_t height);
+void zk_store_limits(const ZkClip& clip);
 
 // ---------------------------------------------------------------- families
 // The visible rectangle of the last clip, or false when it is empty.
@@ -313,8 +445,10 @@ ZK_INLINE void zk_copy_plain(const typename Src::T* pixels, const Src& src, int 
 
 // Pixels skipped by the run list. Each line's counts alternate transparent
 // and opaque, start with a transparent count and add up to the width; the
-// list ends in four 0xFF bytes, because a line may read up to two bytes past
-// its last count before it sees that it is done.
+// list ends in four 0xFF bytes. A line's counts are read only until its
+// visible columns are done, and every run is cut to them, at both ends: a
+// caller's line whose counts add up past its width draws nothing past the
+// clip (or the buffer).
 template <int N, class Src, class Op>
 ZK_INLINE void zk_copy_runs(const typename Src::T* pixels, const Src& src, const uint8_t* runs, const uint16_t* lineOffsets,
                   int width, int height, int x, int y, const Op& op) {
@@ -323,50 +457,15 @@ ZK_INLINE void zk_copy_runs(const typename Src::T* pixels, const Src& src, const
     const int first = r.firstColumn, end = r.endColumn;
     uint16_t* d = zk_dest(x, y + r.firstRow);
     const typename Src::T* s = pixels + ptrdiff_t(r.firstRow) * width;
-    if (first == 0 && end == width) {
-        // Nothing cut off at the sides: each line is read as its counts say,
-        // transparent count, opaque count, ..., up to the width.
-        for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += width) {
-            const uint8_t* p = runs + lineOffsets[row];
-            for (int pos = *p++; pos < width; pos += *p++) {
-                const int length = *p++;
-                zk_span<N>(d + pos, s + pos, length, src, op);
-                pos += length;
-                if (pos >= width) break;
-            }
-        }
-        return;
-    }
     for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += width) {
         const uint8_t* p = runs + lineOffsets[row];
-        int pos = *p++;  // the column where the first opaque run begins
-        int start, length;
-        if (pos >= first) {
-            start = pos;
-            length = *p++;
-        } else {
-            // Walk the counts up to the first visible column.
-            for (;;) {
-                pos += *p++;  // opaque count
-                if (pos >= first) {
-                    start = first;
-                    length = pos - first;
-                    break;
-                }
-                pos += *p++;  // transparent count
-                if (pos >= first) {
-                    start = pos;
-                    length = *p++;
-                    break;
-                }
-            }
-        }
-        while (start < end) {
-            const int stop = start + length < end ? start + length : end;
-            zk_span<N>(d + start, s + start, stop - start, src, op);
-            start = stop + p[0];
-            length = p[1];
-            p += 2;
+        for (int pos = *p++; pos < end;) {
+            const int length = *p++;
+            const int a = pos > first ? pos : first, b = pos + length < end ? pos + length : end;
+            if (a < b) zk_span<N>(d + a, s + a, b - a, src, op);
+            pos += length;
+            if (pos >= end) break;
+            pos += *p++;
         }
     }
 }
@@ -374,28 +473,32 @@ ZK_INLINE void zk_copy_runs(const typename Src::T* pixels, const Src& src, const
 // Per-pixel key test, with mirroring over the visible source range: buffer
 // column x + c shows source column firstColumn + endColumn - 1 - c when
 // mirrored, and rows likewise.
-template <bool MirrorX, class Src, class Op>
-ZK_INLINE void zk_copy_keyed_rows(const typename Src::T* pixels, const Src& src, int width, const ZkRect& r, int x, int y,
-                        bool mirrorY, const Op& op) {
+template <int N, bool MirrorX, class Src, class Op>
+ZK_INLINE void zk_copy_keyed_rows(const typename Src::T* pixels, const Src& src, int width, const ZkRect& r, int x,
+                                  int y, bool mirrorY, const Op& op) {
     const int n = r.endColumn - r.firstColumn;
     uint16_t* d = zk_dest(x + r.firstColumn, y + r.firstRow);
     const int startColumn = MirrorX ? r.endColumn - 1 : r.firstColumn;
     const int startRow = mirrorY ? r.endRow - 1 : r.firstRow;
     const ptrdiff_t rowStep = mirrorY ? -ptrdiff_t(width) : ptrdiff_t(width);
     const typename Src::T* s = pixels + ptrdiff_t(startRow) * width + startColumn;
-    for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += rowStep)
-        zk_keyed_span<MirrorX>(d, s, n, src, op);
+    for (int row = r.firstRow; row < r.endRow; ++row, d += ZK_WIDTH, s += rowStep) {
+        if constexpr (std::is_same_v<typename Src::T, uint16_t>)
+            zk_masked_source_row<N, MirrorX>(d, s, n, src, ZkClearKey{src.key}, op);
+        else
+            zk_masked_source_row<N, MirrorX>(d, s, n, src, ZkClearIndex0<MirrorX>{s}, op);
+    }
 }
 
-template <class Src, class Op>
-ZK_INLINE void zk_copy_keyed(const typename Src::T* pixels, const Src& src, int width, int height, int x, int y, bool mirrorX,
-                   bool mirrorY, const Op& op) {
+template <int N, class Src, class Op>
+ZK_INLINE void zk_copy_keyed(const typename Src::T* pixels, const Src& src, int width, int height, int x, int y,
+                             bool mirrorX, bool mirrorY, const Op& op) {
     ZkRect r;
     if (!zk_clip(x, y, width, height, r)) return;
     if (mirrorX)
-        zk_copy_keyed_rows<true>(pixels, src, width, r, x, y, mirrorY, op);
+        zk_copy_keyed_rows<N, true>(pixels, src, width, r, x, y, mirrorY, op);
     else
-        zk_copy_keyed_rows<false>(pixels, src, width, r, x, y, mirrorY, op);
+        zk_copy_keyed_rows<N, false>(pixels, src, width, r, x, y, mirrorY, op);
 }
 
 // Letters: k is the colour of a pixel, m its mask word. Opaque: the mask's bits

@@ -29,7 +29,7 @@ int zk_cpu_level() {
 
 int zk_blit_level = zk_cpu_level();
 
-void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
+ZkClip zk_clip_wide(int64_t x, int64_t y, int64_t width, int64_t height) {
     const ClipWindow& w = zk_window[zk_curwindow & 15];
     // The buffer itself is never written outside: a window reaching past the
     // screen clips at the screen's edge.
@@ -37,23 +37,26 @@ void ZK_AdjustCopyLimits(int x, int y, int width, int height) {
     const int64_t top = std::max<int64_t>(w.top, 0);
     const int64_t right = std::min<int64_t>(w.right, ZK_WIDTH - 1);
     const int64_t bottom = std::min<int64_t>(w.bottom, ZK_HEIGHT - 1);
-    const int64_t x64 = x, y64 = y;
-    int64_t firstColumn = x64 < left ? left - x64 : 0;
-    int64_t endColumn = x64 + width > right ? right - x64 + 1 : width;
-    int64_t firstRow = y64 < top ? top - y64 : 0;
-    int64_t endRow = y64 + height > bottom ? bottom - y64 + 1 : height;
+    ZkClip c{x < left ? left - x : 0, y < top ? top - y : 0, x + width > right ? right - x + 1 : width,
+             y + height > bottom ? bottom - y + 1 : height};
     if (zk_cursprite >= 0 && zk_cursprite < 4096 && zk_sprites[zk_cursprite] != nullptr) {
         const Sprite* s = zk_sprites[zk_cursprite];
-        firstColumn = std::max<int64_t>(firstColumn, s->clipLeft);
-        firstRow = std::max<int64_t>(firstRow, s->clipTop);
-        endColumn = std::min<int64_t>(endColumn, s->clipRight + 1);
-        endRow = std::min<int64_t>(endRow, s->clipBottom + 1);
+        c.firstColumn = std::max<int64_t>(c.firstColumn, s->clipLeft);
+        c.firstRow = std::max<int64_t>(c.firstRow, s->clipTop);
+        c.endColumn = std::min<int64_t>(c.endColumn, s->clipRight + 1);
+        c.endRow = std::min<int64_t>(c.endRow, s->clipBottom + 1);
     }
-    zk_limits.firstColumn = zk_sat16(firstColumn);
-    zk_limits.firstRow = zk_sat16(firstRow);
-    zk_limits.endColumn = zk_sat16(endColumn);
-    zk_limits.endRow = zk_sat16(endRow);
+    return c;
 }
+
+void zk_store_limits(const ZkClip& c) {
+    zk_limits.firstColumn = zk_sat16(c.firstColumn);
+    zk_limits.firstRow = zk_sat16(c.firstRow);
+    zk_limits.endColumn = zk_sat16(c.endColumn);
+    zk_limits.endRow = zk_sat16(c.endRow);
+}
+
+void ZK_AdjustCopyLimits(int x, int y, int width, int height) { zk_store_limits(zk_clip_wide(x, y, width, height)); }
 
 // ---------------------------------------------------------------- the vectorised families
 namespace {
@@ -113,6 +116,27 @@ ZK_INLINE void rle16(const uint16_t* pixels, const uint8_t* runs, const uint16_t
         zk_copy_runs<N>(pixels, src, runs, lineOffsets, width, height, x, y, ZkBlend{uint32_t(alpha)});
 }
 
+template <int N>
+ZK_INLINE void keyed16(const uint16_t* pixels, int width, int height, int x, int y, int alpha, int8_t flipX,
+                       int8_t flipY) {
+    const ZkFrom16 src{zk_transpcolor};
+    if (alpha == 32)
+        zk_copy_keyed<N>(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkStore{});
+    else
+        zk_copy_keyed<N>(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkBlend{uint32_t(alpha)});
+}
+
+template <int N, class From8 = ZkFrom8>
+ZK_INLINE void keyed8(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
+                      int alpha, int8_t flipX, int8_t flipY) {
+    From8 src;
+    zk_make_from8(src, palette);
+    if (alpha == 32)
+        zk_copy_keyed<N>(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkStore{});
+    else
+        zk_copy_keyed<N>(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkBlend{uint32_t(alpha)});
+}
+
 // level 0: 16-byte vectors; 1: AVX2; 2: AVX2 and, for 8-bit sources, the
 // AVX-512 palette lookup.
 #if ZK_HAVE_WIDE
@@ -139,6 +163,13 @@ ZK_INLINE void rle16(const uint16_t* pixels, const uint8_t* runs, const uint16_t
 #define ZK_RLE16_PARAMS \
     (const uint16_t* pixels, const uint8_t* runs, const uint16_t* lineOffsets, int width, int height, int x, int y, int alpha)
 #define ZK_RLE16_ARGS (pixels, runs, lineOffsets, width, height, x, y, alpha)
+#define ZK_KEYED16_PARAMS \
+    (const uint16_t* pixels, int width, int height, int x, int y, int alpha, int8_t flipX, int8_t flipY)
+#define ZK_KEYED16_ARGS (pixels, width, height, x, y, alpha, flipX, flipY)
+#define ZK_KEYED8_PARAMS                                                                                         \
+    (const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y, int alpha, int8_t flipX, \
+     int8_t flipY)
+#define ZK_KEYED8_ARGS (pixels, palette, width, height, x, y, alpha, flipX, flipY)
 
 ZK_BUILD(fast16, ZK_FAST16_PARAMS, ZK_FAST16_ARGS)
 void fast16_2 ZK_FAST16_PARAMS { fast16_1 ZK_FAST16_ARGS; }  // nothing to gain from AVX-512
@@ -148,6 +179,10 @@ ZK_BUILD(rle8, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
 ZK_BUILD_512(rle8, ZkFrom8x512, ZK_RLE8_PARAMS, ZK_RLE8_ARGS)
 ZK_BUILD(rle16, ZK_RLE16_PARAMS, ZK_RLE16_ARGS)
 void rle16_2 ZK_RLE16_PARAMS { rle16_1 ZK_RLE16_ARGS; }
+ZK_BUILD(keyed16, ZK_KEYED16_PARAMS, ZK_KEYED16_ARGS)
+void keyed16_2 ZK_KEYED16_PARAMS { keyed16_1 ZK_KEYED16_ARGS; }
+ZK_BUILD(keyed8, ZK_KEYED8_PARAMS, ZK_KEYED8_ARGS)
+ZK_BUILD_512(keyed8, ZkFrom8x512, ZK_KEYED8_PARAMS, ZK_KEYED8_ARGS)
 
 }  // namespace
 
@@ -177,21 +212,13 @@ void ZK_Copy16bitRLE(const uint16_t* pixels, const uint8_t* runs, const uint16_t
 void ZK_Copy16bitToScreen(const uint16_t* pixels, int width, int height, int x, int y, int alpha, int8_t flipX,
                           int8_t flipY) {
     if (alpha <= 0) return;
-    const ZkFrom16 src{zk_transpcolor};
-    if (alpha == 32)
-        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkStore{});
-    else
-        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkBlend{uint32_t(alpha)});
+    ZK_CALL(keyed16, ZK_KEYED16_ARGS);
 }
 
 void ZK_Copy8bitToScreen(const uint8_t* pixels, const uint16_t* palette, int width, int height, int x, int y,
                          int alpha, int8_t flipX, int8_t flipY) {
     if (alpha <= 0) return;
-    const ZkFrom8 src{palette};
-    if (alpha == 32)
-        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkStore{});
-    else
-        zk_copy_keyed(pixels, src, width, height, x, y, flipX != 0, flipY != 0, ZkBlend{uint32_t(alpha)});
+    ZK_CALL(keyed8, ZK_KEYED8_ARGS);
 }
 
 void ZK_CopyLetter(const uint16_t* block, int, int width, int height, int x, int y, uint8_t alpha) {

@@ -29,6 +29,10 @@
 #include "zk_bg.h"
 #include "zk_layout.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 SpriteImage* zk_sprite_alloc[1024];
 uint16_t zk_nsprite_alloc;
 uint16_t zk_gif_pal[256];
@@ -264,6 +268,21 @@ bool hasKey(const uint16_t* palette) {
     return std::find(palette, palette + 256, zk_transpcolor) != palette + 256;
 }
 
+// The transparent pixels (value 0) among line[at] .. line[at + 15], as bits;
+// the pixels at and after the line's end w count as transparent.
+uint32_t transparentBits(const uint8_t* line, uint32_t at, uint32_t w) {
+    const uint32_t left = w - at;
+#if defined(__SSE2__)
+    if (left >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
+        return uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
+    }
+#endif
+    uint32_t bits = 0;
+    for (uint32_t i = 0; i < 16; ++i) bits |= uint32_t(i >= left || line[at + i] == 0) << i;
+    return bits;
+}
+
 // Builds the run list of an 8-bit image whose transparent pixels are 0.
 // False (nothing allocated) when a run is longer than 255 pixels or the list
 // with its 4 closing bytes would reach 65,536 bytes: the byte counts and
@@ -277,18 +296,26 @@ bool buildRuns(const uint8_t* pixels, uint32_t w, uint32_t h, uint8_t*& runs, ui
     for (uint32_t y = 0; ok && y < h; ++y) {
         const uint8_t* line = pixels + size_t(y) * w;
         offsets[y] = uint16_t(n);
-        for (uint32_t x = 0; ok && x < w;) {
-            for (int opaque = 0; opaque < 2 && x < w; ++opaque) {
-                uint32_t end = x;
-                while (end < w && (line[end] != 0) == bool(opaque)) ++end;
-                if (end - x > 255 || n >= limit) {
-                    ok = false;
-                    break;
-                }
-                list[n++] = uint8_t(end - x);
-                x = end;
+        // Sixteen pixels are classed at a time; each run ends where the
+        // class changes, and the line's last run at its end.
+        uint32_t x = 0;  // where the current run began
+        bool opaque = false;
+        auto count = [&](uint32_t end) {
+            ok = ok && end - x <= 255 && n < limit;
+            if (ok) list[n++] = uint8_t(end - x);
+            x = end;
+            opaque = !opaque;
+        };
+        for (uint32_t at = 0; ok && at < w; at += 16) {
+            const uint32_t transparent = transparentBits(line, at, w);
+            for (uint32_t from = 0;;) {
+                const uint32_t changes = (opaque ? transparent : ~transparent & 0xFFFFu) >> from;
+                if (!changes || at + from + uint32_t(__builtin_ctz(changes)) >= w) break;
+                from += uint32_t(__builtin_ctz(changes));
+                count(at + from);
             }
         }
+        count(w);
     }
     if (ok) {
         std::memset(list + n, 0xFF, 4);

@@ -5,12 +5,11 @@
 
 #include <cstddef>
 
-#include "zk_layout.h"
-
 // The record's layout is shared with anything that reads the table.
-static_assert(zk_fields_in_order({offsetof(Ball, x), offsetof(Ball, y), offsetof(Ball, fx), offsetof(Ball, fy),
-                                 offsetof(Ball, speed), offsetof(Ball, radius), offsetof(Ball, angle),
-                                 offsetof(Ball, count)}));
+static_assert(offsetof(Ball, x) < offsetof(Ball, y) && offsetof(Ball, y) < offsetof(Ball, fx) &&
+              offsetof(Ball, fx) < offsetof(Ball, fy) && offsetof(Ball, fy) < offsetof(Ball, speed) &&
+              offsetof(Ball, speed) < offsetof(Ball, radius) && offsetof(Ball, radius) < offsetof(Ball, angle) &&
+              offsetof(Ball, angle) < offsetof(Ball, count));
 
 Ball quib_balls[QUIB_MAXBALLS];
 uint8_t quib_nballs;

@@ -9,6 +9,8 @@
 // a slow display (8 ms and more under a loaded X server) lengthens no frame.
 #include <SDL.h>
 #include <X11/Xlib.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <time.h>
 
 #include <algorithm>
@@ -16,6 +18,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "zk_device.h"
 #include "zk_sdl.h"
@@ -157,7 +161,14 @@ void show() {
         if (!S.renderer || S.windowLost || !S.changed) return;
         if (SDL_GetWindowFlags(S.window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) return;
         S.changed = false;
-        SDL_UpdateTexture(S.texture, nullptr, zk_device_screen(), ZK_SCREEN_W * 2);
+        // 32-bit texels, so the software renderer scales with a plain
+        // stretch instead of converting every scaled pixel.
+        void* texels;
+        int pitch;
+        if (SDL_LockTexture(S.texture, nullptr, &texels, &pitch) != 0) return;
+        SDL_ConvertPixels(ZK_SCREEN_W, ZK_SCREEN_H, SDL_PIXELFORMAT_RGB565, zk_device_screen(), ZK_SCREEN_W * 2,
+                          SDL_PIXELFORMAT_RGB888, texels, pitch);
+        SDL_UnlockTexture(S.texture);
         const SDL_Rect dst = pictureOf(currentView());
         SDL_SetRenderDrawColor(S.renderer, 0, 0, 0, 255);
         SDL_RenderClear(S.renderer);
@@ -256,6 +267,22 @@ void icon(const uint32_t* argb, int width, int height) {
     });
 }
 
+// SDL_Quit unloads the libraries SDL opened itself (D-Bus, X extensions),
+// some of which still hold memory they allocated. Unloaded, that memory has
+// no library to be told apart by, and a leak checker's suppressions for
+// those system libraries no longer match it. The process is about to end
+// anyway, so every library loaded so far stays until it does.
+void keepLibrariesLoaded() {
+    std::vector<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* out) {
+            if (info->dlpi_name && *info->dlpi_name) static_cast<std::vector<std::string>*>(out)->push_back(info->dlpi_name);
+            return 0;
+        },
+        &names);
+    for (const std::string& name : names) dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 void closeDevice() {
     // A window or connection lost from outside is not torn down: SDL would
     // destroy the dead window again and meet the error after it has put
@@ -266,6 +293,7 @@ void closeDevice() {
             if (S.texture) SDL_DestroyTexture(S.texture);
             if (S.renderer) SDL_DestroyRenderer(S.renderer);
             if (S.window) SDL_DestroyWindow(S.window);
+            keepLibrariesLoaded();
             SDL_Quit();
             unhookX11();
         });
@@ -287,6 +315,9 @@ bool open(const char* title, char* error, int errorSize) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // The software renderer's window surface must stay an X image: SDL would
+    // otherwise back it with a GL texture (see the renderer below).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::snprintf(error, size_t(errorSize), "no display found (%s)", SDL_GetError());
         return false;
@@ -315,10 +346,21 @@ bool open(const char* title, char* error, int errorSize) {
                                 ZK_SCREEN_H * scale, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!S.window) return fail(error, errorSize, "cannot open a window");
     SDL_SetWindowMinimumSize(S.window, ZK_SCREEN_W, ZK_SCREEN_H);
-    S.renderer = SDL_CreateRenderer(S.window, -1, 0);
+    // Under X11 the picture goes out through SDL's own software renderer and
+    // X (shared-memory) images, never through GLX. Mesa's software GLX reads
+    // the window's size with an XGetGeometry whose failure leaves the size
+    // uninitialised; once another client has destroyed the window, the next
+    // present resizes its buffers to that garbage and the rasterizer crashes.
+    // X images of a dead window only fail with an error, which ends the
+    // program cleanly. For a 240 x 320 picture the cost is alike: Mesa's
+    // software GL scales on the processor too.
+    if (!std::strcmp(SDL_GetCurrentVideoDriver(), "x11"))
+        S.renderer = SDL_CreateRenderer(S.window, -1, SDL_RENDERER_SOFTWARE);
+    else
+        S.renderer = SDL_CreateRenderer(S.window, -1, 0);
     if (!S.renderer) S.renderer = SDL_CreateRenderer(S.window, -1, SDL_RENDERER_SOFTWARE);
     if (S.renderer)
-        S.texture = SDL_CreateTexture(S.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, ZK_SCREEN_W,
+        S.texture = SDL_CreateTexture(S.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, ZK_SCREEN_W,
                                       ZK_SCREEN_H);
     if (!S.renderer || !S.texture) return fail(error, errorSize, "cannot draw into the window");
     return true;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a plain build, then one under
+# Sets up, builds and runs every test: a plain build, its long headless soak
+# (left out of a plain `ctest`), then one under
 # AddressSanitizer and UndefinedBehaviorSanitizer (with giflib built from
 # source under them too), then each fuzz target for ZK_FUZZ_SECONDS (60 by
 # default). Exits non-zero on any failure.
@@ -12,11 +13,13 @@ run_suite() {  # build dir, extra cmake flags...
   local dir=$1; shift
   cmake -S . -B "$dir" "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
-  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+  (cd "$dir" && ctest --output-on-failure -j"$jobs" -LE soak)
 }
 
 echo "== plain build"
-run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON
+run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON -DZK_SOAK=ON
+echo "== soak"
+(cd build-test && ctest --output-on-failure -L soak)
 echo "== sanitized build"
 giflib=$(scripts/giflib-source.sh)
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
