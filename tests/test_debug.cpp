@@ -61,8 +61,9 @@ TEST_F(DebugTest, InitialisationMakesAScreenSizedTileLayer) {
     EXPECT_EQ((std::vector<int>{b.kind, b.width, b.height, b.mapColumns, b.mapRows, b.priority}),
               (std::vector<int>{1, 240, 320, 40, 53, 15}));
     for (int k = 0; k < 16; ++k) EXPECT_TRUE(b.tilePalettes[k][1] == zk_debug_colors[k] && !b.tilePalettes[k][0]) << k;
-    EXPECT_EQ(zk_debug_colors[1], 0xF800);
-    EXPECT_EQ(zk_debug_colors[8], 0xA534);
+    EXPECT_EQ(std::vector<uint16_t>(zk_debug_colors, zk_debug_colors + 16),
+              (std::vector<uint16_t>{0xFFFF, 0xF800, 0x07E0, 0x001F, 0xF81F, 0x07FF, 0xFFE0, 0xCE79, 0xA534, 0, 0, 0, 0,
+                                     0, 0, 0}));
     const BgInfo& i = zk_debug_Info;
     EXPECT_EQ((std::vector<int>{i.kind, i.depth, i.width, i.height, i.tileWidth, i.tileHeight}),
               (std::vector<int>{1, 1, 192, 54, 6, 6}));

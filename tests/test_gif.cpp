@@ -384,7 +384,7 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
     enum : int { NONE = 0, SPRITE = 1, LAYER8 = 2, LAYER16 = 4, ALL = 7 };
     struct Case { const char* name; std::vector<uint8_t> data; int loads; };
     std::vector<Case> cases;
-    for (size_t cut : {size_t(0), size_t(5), size_t(9), size_t(12), size_t(13), size_t(13 + 100), desc, desc + 4,
+    for (size_t cut : {size_t(0), size_t(5), size_t(9), size_t(10), size_t(11), size_t(12), size_t(13), size_t(13 + 100), desc, desc + 4,
                        codeSize, codeSize + 1, codeSize + 40, base.size() - 1})
         cases.push_back({"cut short", {base.begin(), base.begin() + long(cut)}, NONE});
     auto add = [&](const char* name, int loads, auto edit) {
@@ -406,6 +406,7 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
     // A run over 255 pixels for a sprite; wider than LineBuf for 16 bits.
     add("3000 x 16 screen", LAYER8, [](Data& d) { zk_gif_put16(d, 6, 3000); });
     cases.push_back({"no map, no image", {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'}, ALL});
+    cases.push_back({"one row", zk_make_gif(16, 1, colours, std::vector<uint8_t>(px.begin(), px.begin() + 16)), ALL});
     cases.push_back({"not a GIF", {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'}, NONE});
     {
         // The first frame's data ends (end code) after 8 of the 16 rows.

@@ -120,6 +120,10 @@ TEST(Stylus, HitTestsUseTheInclusiveBox) {
             << c.x << ", " << c.y;
     }
 
+    ZK_CreateSprite(4095, &t.image, 16, 16, 232, 8);  // the last slot alike
+    frame(1, 239, 15);
+    EXPECT_EQ(std::pair(int(ZK_SpriteTouched(4095)), int(ZK_SpriteTouchedPix(4095))), std::pair(1, 16));
+
     // After the lift the last contact point keeps counting, until a contact
     // elsewhere.
     frame(1, 236, 4);

@@ -135,7 +135,11 @@ TEST(FramePacing, CostlyShowsKeepTheSlots) {
     }
 }
 
+// The rates as the program starts with them, before any run resets them.
+const std::vector<int> kStartRates = {int(zk_destFPS), zk_FPSms, zk_FPS};
+
 TEST(FramePacing, MeasuredRateAndUnpacedRates) {
+    EXPECT_EQ(kStartRates, (std::vector<int>{40, 25, 40}));
     zk_test_run([] {
         ZK_Init();
         for (int i = 1; i <= 31; ++i) {
