@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "quib.h"
@@ -25,7 +26,11 @@ struct State {
     int n;
     uint16_t score;
     bool operator==(const State& o) const {
-        return n == o.n && score == o.score && std::memcmp(balls, o.balls, sizeof balls) == 0;
+        // Field by field: the record's padding holds whatever was there.
+        auto fields = [](const Ball& b) { return std::tuple(b.x, b.y, b.fx, b.fy, b.speed, b.radius, b.angle, b.count); };
+        for (int k = 0; k < QUIB_MAXBALLS; ++k)
+            if (fields(balls[k]) != fields(o.balls[k])) return false;
+        return n == o.n && score == o.score;
     }
 };
 
