@@ -120,6 +120,13 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
         EXPECT_EQ((std::vector<int>{debug_width, debug_height, zk_debugmap[4094] != 0, zk_debugmap[4095] != 0}),
                   (std::vector<int>{columns, rows, 1, columns * rows == 4096}));
     }
+    // 1-pixel tiles: 240 columns of 17 rows; 14 x 1: 17 columns of 240 rows.
+    for (auto [tileWidth, columns, rows] : {std::tuple{1, 240, 17}, {14, 17, 240}}) {
+        const BgInfo thin{1, 1, 4, 4, tileWidth, 1};
+        const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &thin};
+        ZK_InitCustomDebug(3, &f);
+        EXPECT_EQ((std::vector<int>{debug_width, debug_height}), (std::vector<int>{columns, rows}));
+    }
 
     Stylus = StylusState{};
     ZK_InitSprites();
