@@ -20,7 +20,6 @@
 #include <cstdint>
 
 #include "ZKlib.h"
-#include "gif_maker.h"
 #include "zk_fuzz.h"
 
 namespace {
@@ -125,71 +124,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zk_cleanspritealloc();
     ZK_ResetBg();
     return 0;
-}
-
-namespace {
-
-std::vector<uint32_t> colours(int n, int key1 = -1, int key2 = -1) {
-    std::vector<uint32_t> c;
-    for (int i = 0; i < n; ++i) c.push_back(uint32_t(i * 37 % 256) << 16 | uint32_t(i * 91 % 256) << 8 | uint32_t(i));
-    for (int k : {key1, key2})
-        if (k >= 0 && k < n) c[size_t(k)] = 0xFF00FF;
-    return c;
-}
-
-std::vector<uint8_t> pattern(int w, int h, int n, int seed) {
-    std::vector<uint8_t> p(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p[size_t(y * w + x)] = uint8_t(((x / 3 + y / 2 + seed) ^ (x * y)) % n);
-    return p;
-}
-
-ZkGifFrame frame(int l, int t, int w, int h, int n, int seed) {
-    ZkGifFrame f;
-    f.left = l, f.top = t, f.width = w, f.height = h;
-    f.pixels = pattern(w, h, n, seed);
-    return f;
-}
-
-std::vector<uint8_t> with(uint8_t b0, uint8_t b1, uint8_t b2, std::vector<uint8_t> gif) {
-    gif.insert(gif.begin(), {b0, b1, b2});
-    return gif;
-}
-
-}  // namespace
-
-std::vector<std::vector<uint8_t>> zk_fuzz_seeds() {
-    std::vector<std::vector<uint8_t>> s;
-    auto plain = [&](std::vector<uint8_t> gif) { s.push_back(with(1 | 1 << 3, 0, 0, std::move(gif))); };
-    plain(zk_make_gif(16, 16, colours(16), pattern(16, 16, 16, 0)));            // 16 colours, no key
-    plain(zk_make_gif(24, 20, colours(256, 0), pattern(24, 20, 256, 1)));      // 256, key at 0
-    plain(zk_make_gif(13, 7, colours(16, 5), pattern(13, 7, 16, 2)));          // odd size, key at 5
-    plain(zk_make_gif(9, 11, colours(16, 3, 9), pattern(9, 11, 16, 3)));       // the key twice
-    {
-        ZkGifFrame f = frame(0, 0, 10, 10, 8, 4);
-        f.interlace = true;
-        plain(zk_make_gif(10, 10, colours(8, 0), {f}));                         // interlaced
-        f = frame(1, 2, 5, 3, 4, 7);
-        f.interlace = true;
-        plain(zk_make_gif(7, 6, colours(4), {f}));                              // interlaced, placed
-    }
-    {
-        ZkGifFrame a = frame(0, 0, 12, 12, 4, 5), b = frame(2, 3, 6, 5, 16, 6);
-        b.colours = colours(16, 5);                                             // a local colour map
-        plain(zk_make_gif(12, 12, colours(4), {a, b}));
-    }
-    plain(zk_make_gif(255, 3, colours(2, 0), pattern(255, 3, 2, 11)));         // long lines of short runs
-    plain(zk_make_gif(1, 1, colours(2), pattern(1, 1, 2, 0)));                 // the smallest
-
-    // Animated: frames with delays, each with its own local map, played
-    // from several first frames with the hook's actions at the second wait.
-    ZkGifFrame a = frame(0, 0, 8, 8, 4, 8), b = frame(1, 1, 4, 4, 4, 9), c = frame(4, 4, 4, 4, 4, 10);
-    a.delay = 0, b.delay = 5, c.delay = 10;
-    b.colours = colours(4, 1), c.colours = colours(8);
-    const auto animated = zk_make_gif(8, 8, colours(4, 0), {a, b, c});
-    for (uint8_t action = 0; action < 8; ++action)
-        for (uint8_t loaders : {1, 2, 3})
-            s.push_back(with(uint8_t(2 | 9 << 3), uint8_t(action % 6 | loaders << 3), uint8_t(action | 1 << 3), animated));
-    s.push_back(with(0, 0, 0, animated));  // the first wait stops the playback
-    return s;
 }

@@ -21,18 +21,6 @@ namespace {
 
 int16_t le16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
 
-std::vector<uint8_t> input(int16_t l, int16_t t, int16_t r, int16_t b, uint8_t font, uint8_t align, uint8_t gap,
-                           uint8_t spacing, int16_t count, const std::string& text) {
-    std::vector<uint8_t> v;
-    for (int16_t x : {l, t, r, b}) {
-        v.push_back(uint8_t(uint16_t(x) & 255));
-        v.push_back(uint8_t(uint16_t(x) >> 8));
-    }
-    v.insert(v.end(), {font, align, gap, spacing, 32, 0, uint8_t(uint16_t(count) & 255), uint8_t(uint16_t(count) >> 8)});
-    v.insert(v.end(), text.begin(), text.end());
-    return v;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -55,15 +43,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZK_ShowBg(3);
     ZK_BgDelete(3);
     return 0;
-}
-
-std::vector<std::vector<uint8_t>> zk_fuzz_seeds() {
-    return {
-        input(0, 0, 239, 319, 0, 0, 0, 1, 100, "Hello, world! The quick brown fox."),
-        input(10, 20, 100, 90, 2, 3, 2, 1, 200, "justified text with a few words\nand a newline\n\nend"),
-        input(5, 5, 40, 300, 4, 1, 0, 1, 500, "averyveryverylongwordthatdoesnotfit and more"),
-        input(-50, -20, 300, 400, 3, 2, 255, 255, 1000, "\xe0\xe9\xe7 \xc7\xf6 centred\x01\x7f\xff"),
-        input(0, 0, 5, 319, 1, 0, 0, 0, -3, "narrow"),
-        input(0, -32000, 239, 32767, 0, 3, 0, 1, 16000, std::string(3000, 'a') + " b"),
-    };
 }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with clang, libFuzzer, ASan and UBSan into
 # BUILD_DIR, over giflib built from source with the same instrumentation,
-# writes each target's seeds into BUILD_DIR/fuzz/corpus/NAME and runs the
-# targets one after another for SECONDS each, one job, starting from the
-# seeds and the committed corpus fuzz/corpus/NAME. Exits non-zero on any
+# and runs the targets one after another for SECONDS each, one job, starting
+# from the committed corpus fuzz/corpus/NAME (new finds go to
+# BUILD_DIR/fuzz/corpus/NAME). Exits non-zero on any
 # finding; crashing inputs are kept in BUILD_DIR/fuzz/artifacts.
 #   fuzz/run.sh BUILD_DIR [SECONDS] [NAME...]
 # With ZK_FUZZ_MERGE=1 it afterwards replaces fuzz/corpus/NAME by a small set
@@ -39,7 +39,6 @@ for name in "${targets[@]}"; do
   corpus="$build/fuzz/corpus/$name"
   artifacts="$build/fuzz/artifacts"
   mkdir -p "$corpus" "$artifacts" "fuzz/corpus/$name"
-  ZK_FUZZ_SEEDS="$corpus" "$bin"
   echo "== $name: ${seconds}s"
   if ! "$bin" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "$corpus" "fuzz/corpus/$name" \

@@ -1,7 +1,3 @@
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
 #include "../platform/zk_headless.h"
 #include "ZKlib.h"
 #include "zk_fuzz.h"
@@ -16,22 +12,6 @@ void zk_DoVect(uint8_t layer) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* dir = std::getenv("ZK_FUZZ_SEEDS")) {
-        int n = 0;
-        for (const auto& seed : zk_fuzz_seeds()) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/seed_%03d", n++);
-            const std::string path = std::string(dir) + name;
-            FILE* f = std::fopen(path.c_str(), "wb");
-            if (!f || std::fwrite(seed.data(), 1, seed.size(), f) != seed.size()) {
-                std::fprintf(stderr, "cannot write %s\n", path.c_str());
-                std::exit(1);
-            }
-            std::fclose(f);
-        }
-        std::fprintf(stderr, "%d seeds written\n", n);
-        std::exit(0);
-    }
     // The frame loop may run inside a decode (animation waits): give it the
     // headless device and the whole-screen clip window.
     zk_use_device(zk_headless_device());

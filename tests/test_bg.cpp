@@ -2,6 +2,7 @@
 // through the blitters with the hook, and vector layers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -68,8 +69,10 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     uint8_t tiles[37] = {};
     uint32_t map[4] = {};
     const BgInfo bitmap{0, 2, 3, 2, 1, 0}, tileInfo{1, 1, 12, 13, 6, 6}, noTiles{1, 1, 12, 12, 0, 0};
+    ZK_LoadTextBg(7);  // loading over a text layer empties its slots
+    ZK_Text(0, 0, 0, 100, 100, "abc", 0xFFFF, 0, 10);
     ZK_BgLoadEx(7, &bitmap, pixels, nullptr, palette);
-    EXPECT_EQ((V{bg.kind, bg.plain}), (V{0, 1}));
+    EXPECT_EQ((V{bg.kind, bg.plain, ZK_TextSlot[7][0].count}), (V{0, 1, 0}));
     EXPECT_EQ(bg.pixels, pixels);
     ZK_BgLoadEx(7, &tileInfo, tiles, map, palette);
     EXPECT_EQ((V{bg.kind, bg.mapColumns, bg.mapRows, bg.plain}), (V{1, 2, 2, 0}));
@@ -100,6 +103,8 @@ TEST(BgLayers, PixelAlphaAndCopyWorkOn16bitBitmapsOnly) {
         ZK_BgSetPixelAlpha(2, 1, 1, s.colour, s.alpha);
         EXPECT_EQ(px[5], s.want) << s.alpha;
     }
+    ZK_BgSetPixelAlpha(2, 0, 2, GREEN, 32);  // the first column and the last row
+    want[8] = GREEN;
     // Outside the layer nothing is written; on an 8-bit layer nothing either.
     for (auto xy : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(xy.first), int16_t(xy.second), RED, 32);
     want[5] = BLUE;
@@ -122,6 +127,7 @@ TEST(BgLayers, TileRangesSkipOnlyCellsOffTheScreen) {
         {240, 0, 100, {0, 54, 0, 0}},       // right of the screen: nothing
         {0, 320, 100, {0, 0, 0, 40}},       // below it: nothing
         {-600, 0, 100, {0, 54, 100, 100}},  // left of the map's end: nothing
+        {0, -13, 0, {0, 0, 0, 40}},         // no rows at all
         {INT32_MIN, INT32_MAX, 100, {0, 0, 100, 100}},
     };
     for (const Case& c : cases) {
@@ -150,24 +156,24 @@ TEST(BgDrawing, BitmapLayersPickThePlainOrKeyedBlitterAndCallTheHook) {
     ASSERT_EQ(scene.calls.size(), 2u);
     EXPECT_EQ((V{scene.calls[0].layer, scene.calls[0].window, scene.calls[0].sprite}), (V{1, 3, -1}));
 
-    // 16-bit: the key colour likewise; opacity 16 blends.
-    ZK_BgLoadBitmap(2, 2, 1, 1);
+    // 16-bit: the key colour likewise, never mirrored; opacity 16 blends.
+    ZK_BgLoadBitmap(2, 2, 2, 1);
     auto* px = static_cast<uint16_t*>(zk_bg[2].pixels);
-    px[0] = 0xF81F;
-    px[1] = BLUE;
+    px[0] = 0xF81F, px[1] = BLUE, px[2] = RED, px[3] = GREEN;
     ZK_BgScrollXY(2, 0, 20);
     ZK_ShowBg(2);
     EXPECT_EQ(Scene::row(0, 20, 2), (P{0xF81F, BLUE}));
     zk_bg[2].plain = 0;
-    ZK_BgScrollXY(2, 0, 21);
+    ZK_BgScrollXY(2, 0, 23);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::row(0, 21, 2), (P{0x1234, BLUE}));
+    EXPECT_EQ(Scene::row(0, 23, 2), (P{0x1234, BLUE}));
+    EXPECT_EQ(Scene::row(0, 24, 2), (P{RED, GREEN}));
     zk_bg[2].alpha = 16;
     px[1] = WHITE;
-    zk_buffer[22 * ZK_WIDTH + 1] = 0;
-    ZK_BgScrollXY(2, 0, 22);
+    zk_buffer[26 * ZK_WIDTH + 1] = 0;
+    ZK_BgScrollXY(2, 0, 26);
     ZK_ShowBg(2);
-    EXPECT_EQ(Scene::at(1, 22), GREY);
+    EXPECT_EQ(Scene::at(1, 26), GREY);
 
     // Free layers, alpha 0 or below, and vector layers draw nothing; only
     // the last calls the hook.
@@ -186,51 +192,69 @@ TEST(BgDrawing, BitmapLayersPickThePlainOrKeyedBlitterAndCallTheHook) {
     EXPECT_EQ(scene.calls[0].layer, 12);
 }
 
+// A tile map drawn at several positions, compared whole with the rules:
+// cells whose bits 0-23 are zero draw nothing; a solid tile that is not
+// mirrored is copied plain (index 0 too), any other tile keyed (index 0 left
+// out) and mirrored by bits 25 (columns) and 26 (rows), with the palette of
+// bits 27-30.
 TEST(BgDrawing, TileMapsDrawTheirCellsWithMirrorsAndPalettes) {
     Scene scene;
-    // Tiles of 2 x 2: tile 0 solid (indices 1 2 / 3 0), tile 1 not solid.
-    uint8_t tiles[2 * 5] = {1, 1, 2, 3, 0, /**/ 0, 2, 2, 2, 2};
-    uint16_t pal0[256] = {}, pal3[256] = {};
-    pal0[1] = RED, pal0[2] = GREEN, pal0[3] = BLUE;
-    pal3[1] = WHITE, pal3[2] = 0x0821, pal3[3] = 0x1042;
-    // Columns: empty, tile 0 (0x1000), tile 0 mirrored (bit 25), tile 0 with
-    // palette 3, tile 1 with an entry of bits 0-23 all zero but bit 26.
-    uint32_t map[5] = {0, 0x1000, 0x1000 | 1u << 25, 0x1000 | 3u << 27, 1u << 26};
-    const BgInfo info{1, 1, 10, 2, 2, 2};
+    constexpr int tw = 3, th = 2, cols = 5, rows = 3;
+    // Tile 0 solid, tile 1 not solid, tile 2 solid without index 0.
+    uint8_t tiles[3 * (tw * th + 1)] = {1, 1, 2, 3, 0, 4, 5, /**/ 0, 0, 6, 7, 8, 0, 9, /**/ 1, 10, 11, 12, 13, 14, 15};
+    uint16_t pal0[256], pal3[256];
+    for (int i = 0; i < 256; ++i) pal0[i] = uint16_t(0x0841 * i + 1), pal3[i] = uint16_t(0xF800 - 0x0801 * i);
+    const uint32_t X = 1u << 25, Y = 1u << 26, P3 = 3u << 27, T = 0x1000;
+    uint32_t map[rows * cols] = {0,     T,     T | X,     T | Y,     T | X | Y,  //
+                                 Y,     1,     1 | Y,     1 | X | Y, 2 | P3,     //
+                                 2 | X, 2 | Y, T | 1u << 24 | 1u << 31, 2 | P3 | X | Y, 1 | P3};
+    const BgInfo info{1, 1, cols * tw, rows * th, tw, th};
     ZK_BgLoadEx(6, &info, tiles, map, pal0);
     zk_bg[6].tilePalettes[3] = pal3;
-    ZK_BgScrollXY(6, 4, 7);
-    ZK_ShowBg(6);
-    // Both rows of the 5 cells. Empty cells and bits 0-23 zero: nothing. Solid
-    // and unmirrored: the plain copy draws index 0 too (palette entry 0).
-    // Mirrored: the keyed blitter, so index 0 is skipped even on a solid tile.
-    const uint16_t K = 0x1234;
-    EXPECT_EQ(Scene::row(4, 7, 10), (P{K, K, RED, GREEN, GREEN, RED, WHITE, 0x0821, K, K}));
-    EXPECT_EQ(Scene::row(4, 8, 10), (P{K, K, BLUE, 0, K, BLUE, 0x1042, 0, K, K}));
-    ASSERT_EQ(scene.calls.size(), 1u);
-
-    // Scrolled partly off the left edge: columns cut by it still show
-    // (column 1's right half, then column 2 mirrored).
-    ZK_BgScrollXY(6, -3, 0);
-    ZK_ShowBg(6);
-    EXPECT_EQ(Scene::row(0, 0, 2), (P{GREEN, GREEN}));
-    zk_test_save_ppm("bg_tiles", zk_buffer);
+    // At the screen's edges: cut on the left and top, one column and one row
+    // left at the right and bottom.
+    const std::pair<int, int> places[] = {{4, 7}, {-1, -3}, {-7, -5}, {240 - (cols - 1) * tw - 1, 320 - (rows - 1) * th - 1}};
+    for (auto [x0, y0] : places) {
+        std::vector<uint16_t> want(ZK_WIDTH * ZK_HEIGHT, 0x1234);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                const uint32_t e = map[r * cols + c];
+                if (!(e & 0xFFFFFF)) continue;
+                const uint8_t* tile = tiles + (e & 0xFFF) * (tw * th + 1);
+                const bool mx = e & X, my = e & Y, plain = !mx && !my && tile[0] == 1;
+                const uint16_t* pal = (e >> 27 & 15) == 3 ? pal3 : pal0;
+                // Clipped to the screen; a mirror works on the visible part.
+                const int x = x0 + c * tw, y = y0 + r * th;
+                const int fc = std::max(0, -x), ec = std::min(tw, ZK_WIDTH - x);
+                const int fr = std::max(0, -y), er = std::min(th, ZK_HEIGHT - y);
+                for (int j = fr; j < er; ++j)
+                    for (int i = fc; i < ec; ++i) {
+                        const uint8_t v = tile[1 + (my ? fr + er - 1 - j : j) * tw + (mx ? fc + ec - 1 - i : i)];
+                        if (plain || v) want[(y + j) * ZK_WIDTH + x + i] = pal[v];
+                    }
+            }
+        std::fill(std::begin(zk_buffer), std::end(zk_buffer), uint16_t(0x1234));
+        ZK_BgScrollXY(6, x0, y0);
+        ZK_ShowBg(6);
+        EXPECT_EQ(P(std::begin(zk_buffer), std::end(zk_buffer)), want) << "at " << x0 << ", " << y0;
+    }
+    EXPECT_EQ(scene.calls.size(), std::size(places));
 }
 
 TEST(VectorLayers, ShapesKeepTheirOrderAndTheHookRunsEveryFrame) {
     Scene scene;
-    ZK_VectoBgAddLine(4, 1, 2, 3, 4, RED, 1);  // a free layer: ignored
-    EXPECT_EQ(zk_bg[4].used, 0);
-    EXPECT_EQ(zk_bg[4].shapes, nullptr);
+    ZK_VectoBgAddLine(15, 1, 2, 3, 4, RED, 1);  // a free layer: ignored
+    EXPECT_EQ(zk_bg[15].used, 0);
+    EXPECT_EQ(zk_bg[15].shapes, nullptr);
 
-    ZK_LoadVectoBg(4);
-    EXPECT_EQ((V{zk_bg[4].used, zk_bg[4].kind, zk_bg[4].priority, zk_bg[4].alpha}), (V{1, 255, 4, 32}));
-    ZK_VectoBgAddLine(4, 1, 2, 3, 4, RED, 1);
-    ZK_VectoBgAddRectangle(4, -5, -6, 7, 8, GREEN, BLUE, 2);
-    ZK_VectoBgAddLine(4, 9, 10, 11, 12, WHITE, 3);
+    ZK_LoadVectoBg(15);
+    EXPECT_EQ((V{zk_bg[15].used, zk_bg[15].kind, zk_bg[15].priority, zk_bg[15].alpha}), (V{1, 255, 15, 32}));
+    ZK_VectoBgAddLine(15, 1, 2, 3, 4, RED, 1);
+    ZK_VectoBgAddRectangle(15, -5, -6, 7, 8, GREEN, BLUE, 2);
+    ZK_VectoBgAddLine(15, 9, 10, 11, 12, WHITE, 3);
     // kind colour colour2 mode x1 y1 x2 y2, in the order added
     const V want[] = {{0, RED, -1, 1, 1, 2, 3, 4}, {1, GREEN, BLUE, 2, -5, -6, 7, 8}, {0, WHITE, -1, 3, 9, 10, 11, 12}};
-    const VectorShape* s = zk_bg[4].shapes;
+    const VectorShape* s = zk_bg[15].shapes;
     for (const V& w : want) {
         ASSERT_NE(s, nullptr);
         EXPECT_EQ((V{s->kind, s->colour, w[2] < 0 ? -1 : s->colour2, s->mode, s->x1, s->y1, s->x2, s->y2}), w);
@@ -239,22 +263,22 @@ TEST(VectorLayers, ShapesKeepTheirOrderAndTheHookRunsEveryFrame) {
     EXPECT_EQ(s, nullptr);
 
     // Reloading empties the list and keeps the layer.
-    ZK_LoadVectoBg(4);
-    EXPECT_EQ((V{zk_bg[4].used, zk_bg[4].kind}), (V{1, 255}));
-    EXPECT_EQ(zk_bg[4].shapes, nullptr);
-    ZK_VectoBgAddLine(4, 0, 0, 1, 1, RED, 0);  // released by the delete below
+    ZK_LoadVectoBg(15);
+    EXPECT_EQ((V{zk_bg[15].used, zk_bg[15].kind}), (V{1, 255}));
+    EXPECT_EQ(zk_bg[15].shapes, nullptr);
+    ZK_VectoBgAddLine(15, 0, 0, 1, 1, RED, 0);  // released by the delete below
 
     // The composer draws nothing for it but calls the hook every frame.
     int frames = 0;
     const int rc = zk_test_run([&] {
         ZK_Init();
-        ZK_LoadVectoBg(4);
+        ZK_LoadVectoBg(15);
         scene.calls.clear();
         for (; frames < 3; ++frames) ZK_Refresh();
         return 0;
     });
     EXPECT_EQ(rc, 0);
     int seen = 0;
-    for (const auto& c : scene.calls) seen += c.layer == 4;
+    for (const auto& c : scene.calls) seen += c.layer == 15;
     EXPECT_EQ(seen, frames);
 }

@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "zk_blend.h"
 #include "zk_test_support.h"
 
 namespace {
@@ -79,17 +78,23 @@ TEST_F(Composition, PriorityListsRunFromTheHighestNumberDown) {
     sprite(4, 1023), sprite(12, 0);
     sprite(5, 5, 0), sprite(6, 5, -3);                // alpha 0 and below 0
     sprite(8, 5, 32, 0), sprite(10, 5, 32, 1024, 0);  // zoom 0, hidden
-    sprite(13, 2000);                                 // outside the list heads: takes no part
+    sprite(13, 1024), sprite(14, 2000);               // outside the list heads: no part
     layer(2, 0, 0, 10, 10, 10), layer(11, 0, 0, 10, 10, 10), layer(6, 0, 0, 10, 10, 5);
-    layer(4, 0, 0, 10, 10, 10, 0);  // alpha 0
+    layer(4, 0, 0, 10, 10, 10, 0), layer(9, 0, 0, 10, 10, 10, -1);  // alpha 0 and below 0
+    layer(13, 0, 0, 10, 10, 10, 1);                                  // the faintest still draws
+    layer(3, 0, 0, 10, 10, 1024), layer(15, 0, 0, 10, 10, 1023);
     zk_bg[7].used = 0;
+    std::vector<int> drawn;  // the layers in the order drawn, through the hook
+    zk_test_dovect = [&](uint8_t j) { drawn.push_back(j); };
     zk_whenrefresh();
     EXPECT_EQ(lists(prio_nsprite, prio_nextsprite), (Lists{{0, {12}}, {5, {9, 7, 3}}, {1023, {4}}}));
-    EXPECT_EQ(lists(prio_nbg, prio_nextbg), (Lists{{5, {6}}, {10, {11, 2}}}));
+    EXPECT_EQ(lists(prio_nbg, prio_nextbg), (Lists{{5, {6}}, {10, {13, 11, 2}}, {1023, {15}}}));
+    EXPECT_EQ(drawn, (std::vector<int>{15, 13, 11, 2, 6}));
     // Rebuilt from scratch: a hidden sprite leaves its list.
     zk_sprites[7]->visible = 0;
     zk_sprites[4]->priority = 6;
     zk_whenrefresh();
+    zk_test_dovect = nullptr;
     EXPECT_EQ(lists(prio_nsprite, prio_nextsprite), (Lists{{0, {12}}, {5, {9, 3}}, {6, {4}}}));
 }
 
@@ -130,7 +135,8 @@ TEST_F(Composition, FadePassBlendsTheRectangleTowardTheFadeColour) {
         {0, 0x1234, 0xFFFF, 0x1234, 10, 20, 30, 40},
         {0, 0xF81F, 0x0000, 0xF81F, 10, 20, 30, 40},
         {32, 0x0000, 0xABCD, 0xABCD, 10, 20, 30, 40},
-        {8, 0xFFFF, 0x0000, zk_blend(0xFFFF, 0x0000, 24), 10, 20, 30, 40},
+        {8, 0xFFFF, 0x0000, zk_test_blend(0xFFFF, 0x0000, 24), 10, 20, 30, 40},
+        {5, 0x1234, 0xF0F0, zk_test_blend(0x1234, 0xF0F0, 27), 0, 0, 239, 319},
         {0, 0x0000, 0xFFFF, 0x0000, -100, 300, 1000, 5000},  // past the screen: only the screen part
     };
     for (const Case& c : cases) {
@@ -149,18 +155,6 @@ TEST_F(Composition, FadePassBlendsTheRectangleTowardTheFadeColour) {
     }
 }
 
-TEST_F(Composition, FadeRunsAtItsPriorityAndNotAtLevel32) {
-    // The cleared frame is white; the fade darkens it at any priority, and a
-    // level of 32 (or a priority never reached) runs no pass at all.
-    zk_bgcolor = 0xFFFF;
-    const struct { uint16_t priority; uint8_t level; int at; uint16_t want; } cases[] = {{5, 16, 0, 0x7BEF}, {1023, 0, 320 * 240 - 1, 0x0000}, {1023, 32, 0, 0xFFFF}, {1024, 0, 0, 0xFFFF}};
-    for (const auto& c : cases) {
-        zk_fade.priority = c.priority, zk_fade.level = c.level;
-        zk_whenrefresh();
-        EXPECT_EQ(zk_buffer[c.at], c.want) << c.priority << " " << int(c.level);
-    }
-}
-
 namespace {
 // The fade level of each presented frame, read back from a white frame
 // faded toward black.
@@ -168,7 +162,7 @@ std::vector<int> presented;
 void record_level(const uint16_t* screen, void*) {
     const uint16_t p = screen[120 * 240 + 120];
     for (int level = 0; level <= 32; ++level)
-        if (zk_blend(0x0000, 0xFFFF, uint32_t(32 - level)) == p) {
+        if (zk_test_blend(0x0000, 0xFFFF, 32 - level) == p) {
             if (presented.empty() || presented.back() != level) presented.push_back(level);
             return;
         }
@@ -255,6 +249,12 @@ TEST_F(Composition, DrawsFromTheBackPriorityToTheFrontLayersBeforeSprites) {
 }
 
 TEST_F(Composition, FadeFadesWhatIsBehindItsPriorityOnly) {
+    // Nothing to draw: the cleared frame is faded all the same, even at the
+    // back priority.
+    zk_bgcolor = 0xFFFF, zk_fade.priority = 1023, zk_fade.level = 16;
+    zk_whenrefresh();
+    EXPECT_EQ(std::count(std::begin(zk_buffer), std::end(zk_buffer), 0x7BEF), 240 * 320);
+    zk_bgcolor = 0;
     Picture white(0xFFFF, 10, 10), back(0xFFFF, 240, 320);
     show_sprite(1, white, 20, 20, 3);
     show_sprite(2, white, 60, 20, 5);
@@ -267,13 +267,17 @@ TEST_F(Composition, FadeFadesWhatIsBehindItsPriorityOnly) {
         {1000, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},  // behind everything: the layer covers it
         {600, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF},   // right after the layer of its priority
         {599, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF}, {6, 0xFFFF, 0xFFFF, 0x7BEF, 0x7BEF},
+        {1024, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},  // a priority never reached
     };
     for (const Case& c : cases) {
-        zk_fade.priority = c.priority;
+        zk_fade.priority = c.priority, zk_fade.level = 16;
         zk_whenrefresh();
         EXPECT_EQ(std::tuple(px(20, 20), px(60, 20), px(100, 20), px(200, 200)), std::tuple(c.s1, c.s2, c.s3, c.back))
             << c.priority;
     }
+    zk_fade.level = 32;  // no pass at all
+    zk_whenrefresh();
+    EXPECT_EQ(std::tuple(px(20, 20), px(60, 20), px(100, 20), px(200, 200)), std::tuple(0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF));
 }
 
 TEST_F(Composition, HookChangingTheFadeDuringTheWalkIsSeenAtLaterPriorities) {

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kMirrorX = 1u << 25, kMirrorY = 1u << 26;
-
 // The character a cell shows ('?' when no glyph has that entry), '_' for an
 // empty cell.
 char shown(uint32_t cell) {
@@ -46,53 +44,9 @@ struct DebugTest : ::testing::Test {
 
 }  // namespace
 
-TEST(DebugFontData, TableTilesAndMirrors) {
-    EXPECT_EQ((std::vector<const void*>{zk_debug.Map, zk_debug.Tiles, zk_debug.Pal, zk_debug.Info}),
-              (std::vector<const void*>{zk_debug_Map, zk_debug_Tiles, zk_debug_Pal, &zk_debug_Info}));
-    EXPECT_EQ((std::vector<int>{int(zk_debug.MapCount), int(zk_debug.TilesSize), zk_debug_Pal[0], zk_debug_Pal[1]}),
-              (std::vector<int>{288, 3219, 0xF81F, 0xFFFF}));
-    const BgInfo& i = zk_debug_Info;
-    EXPECT_EQ(std::vector<int>({i.kind, i.depth, i.width, i.height, i.tileWidth, i.tileHeight}),
-              std::vector<int>({1, 1, 192, 54, 6, 6}));
-
-    // Coverage: 33-126 but 95, and 224, 231-234; every other entry is 0.
-    for (int c = 0; c < 288; ++c) {
-        const bool glyph = (c >= 33 && c <= 126 && c != 95) || c == 224 || (c >= 231 && c <= 234);
-        EXPECT_EQ(zk_debug_Map[c] != 0, glyph) << "code " << c;
-        if (glyph) { EXPECT_EQ(zk_debug_Map[c] & ~(0xFFFu | kMirrorX | kMirrorY), 0u) << "code " << c; }
-    }
-    auto tile = [](char c) { return zk_debug_Map[uint8_t(c)] & 0xFFF; };
-    auto mirror = [](char c) { return zk_debug_Map[uint8_t(c)] & (kMirrorX | kMirrorY); };
-    // Glyphs drawn with another's tile, mirrored as given; the tile's owner is
-    // not mirrored.
-    const struct { char glyph, from; uint32_t mirror; } reuse[] = {
-        {'{', '(', 0},         {')', '(', kMirrorX},  {'}', '(', kMirrorX}, {'>', '<', kMirrorX},
-        {'d', 'b', kMirrorX},  {'p', 'b', kMirrorY},  {'q', 'b', kMirrorX | kMirrorY},
-        {'u', 'n', kMirrorX | kMirrorY},              {',', '\'', kMirrorY}, {'\\', '/', kMirrorX},
-        {']', '[', kMirrorX},  {'w', 'm', kMirrorY}};
-    for (const auto& r : reuse)
-        EXPECT_TRUE(tile(r.glyph) == tile(r.from) && mirror(r.glyph) == r.mirror && mirror(r.from) == 0) << r.glyph;
-    // Tiles in code order from 1, skipping the glyphs that reuse one; the
-    // accented letters on 82-86; 87 tiles, tile 0 blank.
-    uint32_t next = 1;
-    for (int c = 33; c <= 126; ++c) {
-        bool reused = c == 95;
-        for (const auto& r : reuse) reused |= r.glyph == c;
-        if (!reused) { EXPECT_EQ(zk_debug_Map[c], next++) << "code " << c; }
-    }
-    EXPECT_EQ(next, 82u);
-    const int accented[5] = {224, 231, 232, 233, 234};
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(zk_debug_Map[accented[k]], uint32_t(82 + k));
-    for (int t = 0; t < 87; ++t) {
-        const uint8_t* d = zk_debug_Tiles + t * 37;
-        EXPECT_EQ(d[0], 0) << "tile " << t;  // no tile is solid
-        const auto ink = std::count(d + 1, d + 37, 1);
-        EXPECT_EQ(ink + std::count(d + 1, d + 37, 0), 36) << "tile " << t << ": 0 or 1 only";
-        EXPECT_EQ(ink == 0, t == 0) << "tile " << t;
-    }
-}
-
-TEST(DebugOverlay, PrintsNothingBeforeInitialisation) {
+TEST(DebugOverlay, PrintsNothingWithoutItsLayer) {
+    ZK_InitDebug(15);
+    ZK_BgDelete(15);
     zk_debug_bg = -1;
     std::memset(zk_debugmap, 0, sizeof zk_debugmap);
     ZK_DebugText(0, 0, "%d  ", 25);
@@ -107,8 +61,12 @@ TEST_F(DebugTest, InitialisationMakesAScreenSizedTileLayer) {
     EXPECT_EQ((std::vector<int>{b.kind, b.width, b.height, b.mapColumns, b.mapRows, b.priority}),
               (std::vector<int>{1, 240, 320, 40, 53, 15}));
     for (int k = 0; k < 16; ++k) EXPECT_TRUE(b.tilePalettes[k][1] == zk_debug_colors[k] && !b.tilePalettes[k][0]) << k;
-    EXPECT_EQ(zk_debug_colors[1], 0xF800);
-    EXPECT_EQ(zk_debug_colors[8], 0xA534);
+    EXPECT_EQ(std::vector<uint16_t>(zk_debug_colors, zk_debug_colors + 16),
+              (std::vector<uint16_t>{0xFFFF, 0xF800, 0x07E0, 0x001F, 0xF81F, 0x07FF, 0xFFE0, 0xCE79, 0xA534, 0, 0, 0, 0,
+                                     0, 0, 0}));
+    const BgInfo& i = zk_debug_Info;
+    EXPECT_EQ((std::vector<int>{i.kind, i.depth, i.width, i.height, i.tileWidth, i.tileHeight}),
+              (std::vector<int>{1, 1, 192, 54, 6, 6}));
     // Initialising again empties what was printed.
     ZK_DebugText(3, 3, "abc");
     ZK_InitDebug(15);
@@ -129,7 +87,8 @@ TEST_F(DebugTest, FormatLanguage) {
         {"%d", 0, 0, 0, "0"},             {"%d", 0, -7, 0, "-7"},         {"%d", 0, INT_MIN, 0, "-2147483648"},
         {"v=%d;", 0, 1234, 0, "v=1234;"}, {"%f2", 1, 0, 3.14159, "3.14"}, {"%f2", 1, 0, 1.999, "1.99"},
         {"%f1", 1, 0, -2.5, "-2.5"},      {"%f3", 1, 0, -0.25, "-0.250"}, {"%f3", 1, 0, 3.25, "3.250"},
-        {"%f0", 1, 0, 7.5, "7."},         {"%05d", 0, -42, 0, "000-42"},  {"%03d", 0, 7, 0, "007"},
+        {"%f0", 1, 0, 7.5, "7."},         {"%f1", 1, 0, 0.5, "0.5"},      {"%f2", 1, 0, 0.0, "0.00"},
+                {"%05d", 0, -42, 0, "000-42"},  {"%03d", 0, 7, 0, "007"},       {"%03d", 0, 0, 0, "000"},
         {"%02d", 0, 12345, 0, "12345"},   {"%*4d", 0, 5, 0, "***5"},      {"%s!", 2, 0, 0, "Hi!"},
         {"100%", 3, 0, 0, "100%"},        {"%q%", 3, 0, 0, "%q%"},        {"%c", 3, 0, 0, ""},
         {"%f2", 1, 0, 1e20, "100000000000000000000.00"},

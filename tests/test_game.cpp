@@ -1,13 +1,15 @@
-// Quib on the headless device: the throw's arithmetic, collisions, growth,
-// scoring and the game loop with scripted taps, frame by frame.
-#include <gif_lib.h>
+// Quib on the headless device. Throws are compared frame by frame, whole
+// ball table and score, with the rules' own account of a throw (below); the
+// cases put the walls, the bottom line and the count-down bookkeeping at
+// their exact boundary frames. Whole games are checked against the same
+// account and against invariants, frame by frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <functional>
-#include <map>
+#include <sstream>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -16,635 +18,520 @@
 
 namespace {
 
-constexpr int kShown = 8;  // ball records and sprites recorded per frame
+// The game's sprite numbers, as the rules give them.
+constexpr int kCanon = 3, kGameOver = 8, kScore = 10, kDigits = 11, kBalls = 128, kQuit = 1024;
 
-// Copies of the game's records and sprites after a frame (a missing sprite
-// reads as a zeroed, hidden one).
-struct Shot {
-    uint8_t nballs = 0;
-    uint16_t score = 0;
-    Ball balls[kShown] = {};
-    Sprite canon{}, gameover{}, ball[kShown] = {}, digit[10] = {};
+struct State {
+    Ball balls[QUIB_MAXBALLS];
+    int n;
+    uint16_t score;
+    bool operator==(const State& o) const {
+        // Field by field: the record's padding holds whatever was there.
+        auto fields = [](const Ball& b) { return std::tuple(b.x, b.y, b.fx, b.fy, b.speed, b.radius, b.angle, b.count); };
+        for (int k = 0; k < QUIB_MAXBALLS; ++k)
+            if (fields(balls[k]) != fields(o.balls[k])) return false;
+        return n == o.n && score == o.score;
+    }
 };
 
-Sprite spriteAt(int n) { return zk_sprites[n] ? *zk_sprites[n] : Sprite{}; }
+State current() {
+    State s;
+    std::memcpy(s.balls, quib_balls, sizeof s.balls);
+    s.n = quib_nballs, s.score = score;
+    return s;
+}
 
-// The frame that ended a game: the thrown ball's record has crossed the line
-// but its sprite was not moved there.
-bool endsGame(const Shot& s) {
-    for (int k = 0; k < kShown; ++k) {
+std::string describe(const State& s) {
+    std::ostringstream o;
+    o << "n " << s.n << " score " << s.score;
+    for (int k = 0; k < QUIB_MAXBALLS; ++k) {
         const Ball& b = s.balls[k];
-        if (b.count == 3 && s.ball[k].visible && b.y != s.ball[k].y && b.y + b.radius > 272) return true;
+        if (b.count != -1 || b.radius)
+            o << "\n  " << k << ": (" << b.x << ", " << b.y << ") f (" << b.fx << ", " << b.fy << ") speed " << b.speed
+              << " r " << b.radius << " angle " << b.angle << " count " << int(b.count);
     }
-    return false;
+    return o.str();
 }
 
-// One scripted run of the whole program. Frame n is the n-th ZK_Refresh of
-// the game: the hook sees what the game set up before it, and a tap made in
-// it is `pressed` when that refresh returns.
-struct Play {
-    std::map<int, std::pair<int, int>> taps;  // frame -> position
-    std::function<void(Play&, int)> each;     // called in every frame, after the snapshot
-    std::vector<int> aims, firedAt;           // fired one after another by autoAim
-    size_t nextAim = 0;
-    std::vector<Shot> shots;  // shots[n - 1] is frame n
-    int frame = 0, ended = 0;  // ended: the first frame that ended a game
-    int quitFrom = 3000;       // a safety net: tap quit from here on
-    bool started = false;
+// Boundary frames a throw went through, to show that the cases reach them.
+enum Edge { Top19, Top20, Line272, Line273, Left0, Left1, Right0, Right1, TwoHits, ChainStop, LevelHit, kEdges };
 
-    void tap(int x, int y, uint32_t holdMs = 30) { zk_headless_tap(zk_headless_clock(), x, y, holdMs); }
-    void quit() { tap(232, 8); }
-    const Shot& at(int f) const { return shots.at(size_t(f - 1)); }
-    // Fires the next aim as soon as the barrel is about to show it (one frame
-    // after the barrel starts moving again after a throw).
-    void autoAim() {
-        if (frame < 2 || nextAim >= aims.size() || at(frame).gameover.visible) return;
-        const int a = at(frame).canon.angle, step = a - at(frame - 1).canon.angle;
-        if (step && ((a == 240 || a == 16) ? a - step : a + step) == aims[nextAim]) {
-            tap(100, 200, 10);  // up before the next frame ends
-            firedAt.push_back(frame);
-            ++nextAim;
-        }
+// ---------------------------------------------------------------- the rules' account
+
+int32_t sinOf(int a) { return ZK_SIN[a & 511]; }
+int32_t cosOf(int a) { return ZK_SIN[(a + 128) & 511]; }
+
+bool overlap(const Ball& a, const Ball& b) {
+    const int64_t dx = a.x - b.x, dy = a.y - b.y, sum = uint16_t(a.radius + b.radius);
+    return dx * dx + dy * dy < sum * sum;
+}
+
+// One frame of shrinking (Quib_ProcessZero).
+void shrink(State& s) {
+    for (int k = 0, seen = 0, n = s.n; k < QUIB_MAXBALLS && seen < n; ++k) {
+        Ball& b = s.balls[k];
+        if (b.count == -1) continue;
+        ++seen;
+        if (b.count != 0) continue;
+        b.radius = uint16_t(b.radius - 1), b.angle = uint16_t(b.angle + 12);
+        if (b.radius == 0) b.count = -1, --s.n;
     }
+}
+
+struct Throw {
+    std::vector<State> frames;  // what each shown frame of the throw holds
+    State end;                  // the board when the throw returns
+    int result = 0;             // 1: the ball crossed the bottom line
 };
 
-void presentHook(const uint16_t*, void* user) {
-    Play& p = *static_cast<Play*>(user);
-    if (!p.started) return;  // the shell's first paint, before the game runs
-    ++p.frame;
-    Shot s{quib_nballs, score, {}, spriteAt(QUIB_SPR_CANON), spriteAt(QUIB_SPR_GAMEOVER)};
-    for (int k = 0; k < kShown; ++k) s.balls[k] = quib_balls[k], s.ball[k] = spriteAt(QUIB_SPR_BALLS + k);
-    for (int i = 0; i < 10; ++i) s.digit[i] = spriteAt(QUIB_SPR_DIGITS + i);
-    p.shots.push_back(s);
-    if (!p.ended && endsGame(s)) p.ended = p.frame;
-    p.autoAim();
-    if (p.each) p.each(p, p.frame);
-    if (auto it = p.taps.find(p.frame); it != p.taps.end()) p.tap(it->second.first, it->second.second);
-    if (p.frame >= p.quitFrom && (p.frame - p.quitFrom) % 4 == 0) p.quit();
+// Quib_ThrowBall(a) on board s.
+Throw throwFrom(State s, uint16_t a, bool* edges) {
+    Throw t;
+    t.end = s;
+    if (s.n >= 255) return t.result = 1, t;  // the 8-bit count is full
+    int k = 0;
+    if (s.n != 0 && s.balls[0].count != -1) {
+        k = s.n;
+        for (int i = 1; i < s.n; ++i)
+            if (s.balls[i].count == -1) {
+                k = i;
+                break;
+            }
+    }
+    Ball& b = s.balls[k];
+    b = Ball{120, 308, 120 * 256, 308 * 256, 0x6A400, 8, uint16_t(a - 128), 3};
+    b.fy += 4 * int32_t((-int64_t(b.speed) * sinOf(a)) >> 16);
+    b.fx += 4 * int32_t((int64_t(b.speed) * cosOf(a)) >> 16);
+    b.x = int16_t(b.fx >> 8), b.y = int16_t(b.fy >> 8);
+    ++s.n;
+    auto show = [&] {
+        shrink(s);
+        t.frames.push_back(s);
+    };
+    for (uint16_t d = a; b.speed != 0;) {
+        const int32_t dx = int32_t((int64_t(b.speed) * cosOf(d)) >> 16);
+        const int32_t dy = int32_t((-int64_t(b.speed) * sinOf(d)) >> 16);
+        b.fx += dx, b.fy += dy, b.x = int16_t(b.fx >> 8), b.y = int16_t(b.fy >> 8);
+        int hits = 0;
+        for (int j = 0, remaining = s.n; j < QUIB_MAXBALLS && remaining > 0; ++j) {
+            Ball& o = s.balls[j];
+            if (o.count == -1) continue;
+            --remaining;
+            if (j == k || o.count == 0 || !overlap(b, o)) continue;
+            const uint16_t f = uint16_t(ZK_GetAngle(o.x, o.y, b.x, b.y));
+            const int32_t px = int32_t((int64_t(b.speed) * cosOf(f)) >> 17);
+            const int32_t py = int32_t((int64_t(b.speed) * sinOf(f)) >> 17);
+            while (overlap(b, o)) b.fx += px, b.fy -= py, b.x = int16_t(b.fx >> 8), b.y = int16_t(b.fy >> 8);
+            if (--o.count == 0) ++s.score;
+            b.speed += b.speed >> 4, d = f, remaining = 1, ++hits;
+            if (edges) edges[LevelHit] |= py == 0 && px != 0;
+        }
+        if (edges) edges[TwoHits] |= hits > 1;
+        for (int j = 0; edges && hits && j < QUIB_MAXBALLS; ++j)  // one left overlapping for the next frame
+            edges[ChainStop] |= j != k && s.balls[j].count > 0 && overlap(b, s.balls[j]);
+        b.speed -= b.speed >> 6;
+        if (b.speed < 8192) b.speed = 0;
+        const int r = b.radius;
+        if (edges) {
+            edges[Top19] |= dy < 0 && b.y - r == 19, edges[Top20] |= dy < 0 && b.y - r == 20;
+            edges[Line272] |= dy > 0 && b.y + r == 272, edges[Line273] |= dy > 0 && b.y + r == 273;
+            edges[Left0] |= dx < 0 && b.x == r, edges[Left1] |= dx < 0 && b.x == r + 1;
+            edges[Right0] |= dx > 0 && b.x == 241 - r, edges[Right1] |= dx > 0 && b.x == 240 - r;
+        }
+        if (b.y - r <= 19 && dy < 0) d = uint16_t(511 - d);
+        if (b.y + r > 272 && dy > 0) return t.end = s, t.result = 1, t;
+        if (b.x < r + 1 && dx < 0) d = uint16_t(255 - d);
+        if (b.x > 240 - r && dx > 0) d = uint16_t(255 - d);
+        show();
+    }
+    for (bool going = true; going;) {
+        for (int step = 0; step < 2 && going; ++step) {
+            bool touching = false;
+            for (int j = 0, seen = 0; j < QUIB_MAXBALLS && seen < s.n; ++j)
+                if (s.balls[j].count != -1 && ++seen && j != k && s.balls[j].count != 0 && overlap(b, s.balls[j]))
+                    touching = true;
+            const int r = b.radius;
+            going = b.y - r > 19 && b.y + r < 272 && b.x >= r + 1 && b.x <= 239 - r && !touching;
+            if (going) ++b.radius;
+        }
+        show();
+    }
+    t.end = s;
+    return t;
 }
 
-int runGame(Play& p) {
-    zk_headless_on_present(presentHook, &p);
-    const int rc = zk_test_run([&] {
-        p.started = true;
-        return Quib_Main();
-    });
-    zk_headless_on_present(nullptr, nullptr);
-    return rc;
+// ---------------------------------------------------------------- running the game
+
+// The sprite of every ball in use shows it: position, picture class and zoom
+// by radius, angle, count as frame, priority 1; free balls' sprites are
+// hidden. After a ball crossed the line its sprite stays where it was last
+// shown (lagging). Returns what is wrong, or "".
+std::string spritesShowTheBalls(bool lagging = false) {
+    for (int k = 0; k < QUIB_MAXBALLS; ++k) {
+        const Ball& b = quib_balls[k];
+        const Sprite* s = zk_sprites[kBalls + k];
+        if (b.count == -1) {
+            if (s && s->visible) return "the sprite of free ball " + std::to_string(k) + " shows";
+            continue;
+        }
+        const int r = b.radius;
+        const int size = r > 72 ? 240 : r > 20 ? 128 : r > 10 ? 32 : 16;
+        const int zoom = r > 72 ? r * 2048 / 240 : r > 20 ? r * 16 : r > 10 ? r * 64 : r * 128;
+        const bool placed = (lagging && b.speed != 0) || (s && s->x == b.x && s->y == b.y);
+        if (!s || !s->visible || !placed || s->width != size || s->zoom != zoom ||
+            s->angle != b.angle || s->frame != b.count || s->priority != 1)
+            return "the sprite of ball " + std::to_string(k) + " does not show it";
+    }
+    return "";
 }
 
-// Runs body inside the shell after the game's start-up, for direct calls.
+void addBall(int k, int x, int y, int radius, int count) {
+    quib_balls[k] = Ball{int16_t(x), int16_t(y), x * 256, y * 256, 0, uint16_t(radius), uint16_t(7 * k), int8_t(count)};
+    quib_nballs = uint8_t(quib_nballs + 1);
+    Quib_SetSize(k);
+}
+
+// Runs body inside the shell after the game's start-up, with an empty board.
 void withGame(const std::function<void()>& body) {
     zk_test_run([&] {
         ZK_Init();
         Quib_Setup();
         for (auto& b : quib_balls) b.count = -1;
-        quib_nballs = 0;
-        score = 0;
+        quib_nballs = 0, score = 0;
         body();
         return 0;
     });
 }
 
-// Where a throw straight up settles on an empty board, as reference.
-Ball freeThrowUp() {
-    Ball free{};
+std::vector<State> shown;  // the state at every frame presented
+void recordFrame(const uint16_t*, void*) {
+    shown.push_back(current());
+    const std::string wrong = spritesShowTheBalls();
+    EXPECT_EQ(wrong, "") << "frame " << shown.size();
+}
+
+// Throws along a from the board the balls make, in the game and by the
+// rules, and compares every frame; marks the edges the throw went through.
+void expectThrow(const std::vector<Ball>& board, uint16_t a, bool* edges) {
     withGame([&] {
-        EXPECT_EQ(Quib_ThrowBall(128), 0);
-        free = quib_balls[0];
+        for (size_t k = 0; k < board.size(); ++k)
+            if (board[k].count != -1) addBall(int(k), board[k].x, board[k].y, board[k].radius, board[k].count);
+        const State before = current();
+        shown.clear();
+        zk_headless_on_present(recordFrame, nullptr);
+        const int result = Quib_ThrowBall(a);
+        zk_headless_on_present(nullptr, nullptr);
+        const Throw want = throwFrom(before, a, edges);
+        EXPECT_EQ(result, want.result);
+        ASSERT_EQ(shown.size(), want.frames.size());
+        for (size_t f = 0; f < shown.size(); ++f)
+            ASSERT_TRUE(shown[f] == want.frames[f]) << "frame " << f + 1 << "\ngame:  " << describe(shown[f])
+                                                    << "\nrules: " << describe(want.frames[f]);
+        // A ball that crossed the line is left where it was last shown, or
+        // on the cannon's pivot.
+        const int k = int(board.size() < 255 ? std::find_if(board.begin(), board.end(), [](const Ball& b) { return b.count == -1; }) - board.begin() : 255);
+        if (want.result == 1 && k < 255) {
+            const Ball& last = shown.empty() ? Ball{120, 308, 0, 0, 0, 0, 0, 0} : shown.back().balls[k];
+            const Sprite* s = zk_sprites[kBalls + k];
+            EXPECT_EQ((std::vector<int>{s->x, s->y}), (std::vector<int>{last.x, last.y}));
+        }
     });
-    return free;
 }
 
-// The frame in which to tap so that the first sweep (17..240, frames 2..225)
-// or, for 16, the way back fires at aim a.
-int tapFrameFor(int a) { return a == 16 ? 448 : a - 16; }
+Ball at(int x, int y, int radius, int count) { return Ball{int16_t(x), int16_t(y), 0, 0, 0, uint16_t(radius), 0, int8_t(count)}; }
+const Ball kFree = at(0, 0, 0, -1);
 
-constexpr int32_t kLaunchSpeed = 0x6A400;
-int32_t stepOf(int32_t speed, int trig) { return int32_t((int64_t(speed) * trig) >> 16); }
-int32_t cosTab(int a) { return ZK_SIN[(a + 128) & 511]; }
-int32_t sinTab(int a) { return ZK_SIN[a & 511]; }
+}  // namespace
 
-void addBall(int k, int x, int y, int radius, int count) {
-    quib_balls[k] = Ball{int16_t(x), int16_t(y), x * 256, y * 256, 0, uint16_t(radius), 0, int8_t(count)};
-    quib_nballs = uint8_t(quib_nballs + 1);
-    Quib_SetSize(k);
+TEST(QuibThrow, FramesFollowTheRules) {
+    struct Case {
+        const char* what;
+        uint16_t aim;
+        std::vector<Ball> board;
+    };
+    const Case cases[] = {
+        {"straight up: the top wall mirrors 128 into 383; rest and growth to the walls", 128, {}},
+        {"both side walls, the top wall at y - r = 19 and 20", 56, {}},
+        {"the side walls at their last columns", 19, {}},
+        {"mirror-image aims differ by 1 in dx", 240, {}},
+        {"sent back down: the bottom line at y + r = 272 goes on", 128, {at(120, 200, 30, 3)}},
+        {"... and at 273 ends the game", 104, {at(120, 200, 30, 3)}},
+        {"record 0 free: the thrown ball takes it, and the scan counts it", 128, {kFree, at(120, 150, 20, 3)}},
+        {"free records between: the thrown ball takes the first, the scans walk past the others", 128,
+         {at(20, 40, 10, 2), kFree, kFree, kFree, at(120, 150, 20, 1)}},
+        {"two hits in a frame, then only the next record in use is looked at", 128,
+         {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
+        {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
+        {"after a hit the thrown ball, next in use, counts as the one looked at", 128,
+         {at(120, 281, 25, 3), kFree, at(120, 281, 40, 3)}},
+        {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
+        {"growth stops at another ball, the last in use, past a free record", 128,
+         {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
+        {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
+        {"aimed down: the first step crosses the line", 384, {}},
+        {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
+        {"one record left: the throw takes it", 128, std::vector<Ball>(254, at(60, 100, 1, 1))},
+    };
+    bool edges[kEdges] = {};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectThrow(c.board, c.aim, edges);
+    }
+    for (int e = 0; e < kEdges; ++e) EXPECT_TRUE(edges[e]) << "no case reached edge " << e;
 }
 
-void freeBall(int k) {
-    quib_balls[k].count = -1;
-    quib_nballs = uint8_t(quib_nballs - 1);
-    if (Sprite* s = zk_sprites[QUIB_SPR_BALLS + k]) s->visible = 0;
+
+TEST(QuibTable, PictureClassesAndScoreDigits) {
+    withGame([] {
+        // Radius: picture width and zoom, on both sides of each class edge.
+        const int sizes[][3] = {{1, 16, 128},   {10, 16, 1280},  {11, 32, 704},   {20, 32, 1280},
+                                {21, 128, 336}, {72, 128, 1152}, {73, 240, 622}, {120, 240, 1024}};
+        for (const auto& z : sizes) {
+            addBall(2, 130, 90, z[0], 2);
+            const Sprite* s = zk_sprites[kBalls + 2];
+            EXPECT_EQ((std::vector<int>{s->width, s->height, s->zoom}), (std::vector<int>{z[1], z[1], z[2]})) << z[0];
+        }
+        // The pictures: sizes, and the key colour everywhere but the background.
+        const SpriteImage* pictures[] = {main_spr, main_spr_medium, main_spr_small, main_spr_vsmall,
+                                         numbers,  score_spr,       gameover_spr,   canon_spr};
+        const int dims[][2] = {{240, 960}, {128, 512}, {32, 128}, {16, 64}, {16, 160}, {103, 16}, {87, 54}, {58, 14}};
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ((std::vector<int>{pictures[i]->width, pictures[i]->height, pictures[i]->opaque}),
+                      (std::vector<int>{dims[i][0], dims[i][1], 0}));
+        EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
+        // The game's own sprites: image, size, centre, priority 0.
+        const struct { int n; const SpriteImage* image; int w, h, x, y; } own[] = {
+            {kQuit, &zk_quit, 16, 16, 232, 8},      {kCanon, canon_spr, 58, 14, 120, 308},
+            {kGameOver, gameover_spr, 87, 54, 120, 140}, {kScore, score_spr, 103, 16, 54, 9}};
+        for (const auto& o : own) {
+            const Sprite* s = zk_sprites[o.n];
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ((std::vector<int>{s->pixels == o.image->pixels, s->width, s->height, s->x, s->y, s->priority}),
+                      (std::vector<int>{1, o.w, o.h, o.x, o.y, 0}))
+                << o.n;
+        }
+        Quib_SetSize(5);  // a free record makes no sprite
+        EXPECT_EQ(zk_sprites[kBalls + 5], nullptr);
+        // Digits most significant first from x = 120, 8 apart; the rest hidden.
+        const std::pair<uint16_t, std::vector<int>> scores[] = {{105, {1, 0, 5}}, {0, {0}}, {65535, {6, 5, 5, 3, 5}}};
+        for (const auto& [value, digits] : scores) {
+            Quib_ShowScore(value);
+            std::vector<int> shown;
+            for (int i = 0; i < 10; ++i)
+                if (const Sprite* d = zk_sprites[kDigits + i]; d && d->visible) {
+                    EXPECT_EQ((std::vector<int>{d->x, d->y, d->width, d->height, d->pixels == numbers->pixels}),
+                              (std::vector<int>{120 + 8 * i, 9, 16, 16, 1}));
+                    shown.push_back(d->frame);
+                }
+            EXPECT_EQ(shown, digits) << value;
+        }
+    });
 }
 
-// The first radius at which a ball at (x, y) can no longer grow against the
-// walls and the bottom line.
-int wallLimit(int x, int y) { return std::min({y - 19, 272 - y, x, 240 - x}); }
+// A lone counted-down ball shrinks one pixel and 12 angle units a frame.
+TEST(QuibTable, ALoneCountedDownBallShrinksAway) {
+    withGame([] {
+        addBall(0, 60, 70, 3, 0);
+        for (int f = 0; f < 4; ++f) {
+            State want = current();
+            shrink(want);
+            Quib_VBL();
+            EXPECT_TRUE(current() == want) << describe(current());
+            EXPECT_EQ(spritesShowTheBalls(), "");
+        }
+        EXPECT_EQ(quib_nballs, 0);
+    });
+}
 
-struct GifFacts {
-    bool ok = false;
-    std::string version;
-    int w = 0, h = 0, colours = 0, keyEntries = 0;
-    std::vector<uint8_t> pixels;
-    std::vector<uint16_t> rgb565;  // palette
-    uint16_t px(int x, int y) const { return rgb565[pixels[size_t(y) * size_t(w) + size_t(x)]]; }
+// The quit button touched in flight or while growing ends the throw with 0.
+TEST(QuibThrow, QuitEndsTheThrowWithZero) {
+    for (bool growing : {false, true}) {
+        withGame([&] {
+            zk_headless_on_present(
+                [](const uint16_t*, void* growing) {
+                    if (!*static_cast<bool*>(growing) || quib_balls[0].speed == 0) Stylus.x = 232, Stylus.y = 8;
+                },
+                &growing);
+            EXPECT_EQ(Quib_ThrowBall(128), 0);
+            zk_headless_on_present(nullptr, nullptr);
+            EXPECT_EQ((std::vector<int>{quib_balls[0].speed == 0, quib_balls[0].radius > 8}),
+                      (std::vector<int>{growing, growing}));
+            Stylus.x = 120, Stylus.y = 160;
+        });
+    }
+}
+
+namespace {
+
+// One run of the whole program on the headless device with scripted taps,
+// checked at every presented frame: a throw's frames are those the rules
+// give from the board and the barrel's angle where it started; between
+// throws the board only shrinks; the barrel sweeps one unit a frame and
+// turns at 16 and 240; the game-over picture turns and grows in; the
+// sprites and the score digits show the table.
+struct Game {
+    std::vector<int> aims;               // fired one after another when the barrel gets there
+    std::function<void(Game&)> each;     // more taps, once a frame
+    enum Mode { Aiming, Throwing, Over } mode = Aiming;
+    int frame = 0, firedAt = 0, throws = 0, overs = 0, games = 0, endedAt = 0, aimStep = 1, lastAim = 16, entrance = 0;
+    uint32_t holdMs = 10;  // how long the taps that fire stay down
+    size_t nextAim = 0, shownFrame = 0;
+    State prev{};
+    Throw pending;
+    std::string wrong;  // the first thing that broke the rules
+
+    void tap(int x = 100, int y = 200, uint32_t holdMs = 10) { zk_headless_tap(zk_headless_clock(), x, y, holdMs); }
+    void quit() { tap(232, 8); }
+    void fail(const std::string& what) {
+        if (wrong.empty()) wrong = "frame " + std::to_string(frame) + ": " + what;
+    }
+    int aim() const { return zk_sprites[kCanon]->angle; }
+    const Sprite& gameover() const { return *zk_sprites[kGameOver]; }
+
+    void check() {
+        ++frame;
+        const State now = current();
+        State shrunk = prev;
+        shrink(shrunk);
+        if (mode == Throwing && shownFrame < pending.frames.size()) {
+            if (!(now == pending.frames[shownFrame++])) fail("the throw differs from the rules:\n" + describe(now));
+        } else if (mode == Throwing && pending.result == 1) {
+            ended(now);
+        } else if (frame == 1 || (mode == Over && now.n == 0)) {
+            for (const Ball& b : now.balls)
+                if (b.count != -1) fail("a new game starts with balls");
+            if (frame > 1 && now.score != prev.score) fail("the score is reset before the new game's first frame");
+            mode = Aiming, aimStep = 1, ++games;
+            checkPictures();
+            prev = now, prev.score = 0;  // shown from the next frame on
+            return;
+        } else if (!(now == shrunk) && !(mode == Over && now == prev)) {
+            // A throw started along the barrel's angle.
+            pending = throwFrom(prev, uint16_t(aim()), nullptr);
+            ++throws, shownFrame = 0, mode = Throwing;
+            if (pending.frames.empty() && pending.result == 1) ended(now);
+            else if (pending.frames.empty() || !(now == pending.frames[shownFrame++])) fail("a throw differs at once");
+        } else if (mode == Throwing) {
+            mode = Aiming;
+        }
+        checkPictures();
+        prev = now;
+    }
+
+    // The throw crossed the line: this frame ends the game.
+    void ended(const State& now) {
+        State s = pending.end;
+        shrink(s);
+        if (!(now == s)) fail("the frame that ends the game:\n" + describe(now));
+        mode = Over, ++overs, endedAt = frame, entrance = 0;
+    }
+
+    void checkPictures() {
+        if (const std::string w = spritesShowTheBalls(mode == Over); !w.empty()) fail(w);
+        // The barrel: 17 first in a game, one unit a frame, turning at 16 and 240.
+        if (mode == Aiming && frame > 1 && aim() != lastAim) {
+            if (lastAim == 16 || lastAim == 240) aimStep = lastAim == 16 ? 1 : -1;
+            if (aim() != lastAim + aimStep && !(aim() == 17 && games > 0)) fail("the barrel jumps");
+        }
+        lastAim = aim();
+        // The game-over entrance: k = 8, 12, ... 256 with angle 2k, alpha k / 8, zoom 4k.
+        const Sprite& g = gameover();
+        if (mode == Over && g.visible && g.zoom != 0) {
+            const int k = entrance < 256 ? (entrance ? entrance + 4 : 8) : 256;
+            if (g.zoom != 4 * k || g.angle != 2 * k || g.alpha != k / 8) fail("the entrance at k " + std::to_string(k));
+            entrance = k;
+        }
+        if (mode != Over && g.visible) fail("the game-over picture shows during a game");
+        // The score digits, most significant first, from the game's second frame.
+        if (frame > 1) {
+            std::string digits;
+            for (int i = 0; i < 10; ++i)
+                if (const Sprite* d = zk_sprites[kDigits + i]; d && d->visible) digits += char('0' + d->frame);
+            if (digits != std::to_string(score)) fail("the score shows " + digits);
+        }
+    }
 };
 
-GifFacts readGif(const uint8_t* data, size_t size) {
-    struct Reader {
-        const uint8_t* at;
-        size_t left;
-    } reader{data, size};
-    GifFacts f;
-    f.version.assign(reinterpret_cast<const char*>(data), 6);
-    int err = 0;
-    GifFileType* gif = DGifOpen(&reader, [](GifFileType* g, GifByteType* to, int n) {
-        auto* r = static_cast<Reader*>(g->UserData);
-        const size_t take = std::min(size_t(n), r->left);
-        std::memcpy(to, r->at, take);
-        r->at += take, r->left -= take;
-        return int(take);
-    }, &err);
-    if (!gif) return f;
-    if (DGifSlurp(gif) == GIF_OK && gif->ImageCount == 1 && gif->SColorMap) {
-        f.ok = true;
-        f.w = gif->SWidth, f.h = gif->SHeight, f.colours = gif->SColorMap->ColorCount;
-        for (int i = 0; i < f.colours; ++i) {
-            const GifColorType c = gif->SColorMap->Colors[i];
-            f.rgb565.push_back(uint16_t(((c.Red >> 3) << 11) | ((c.Green >> 2) << 5) | (c.Blue >> 3)));
-            f.keyEntries += f.rgb565.back() == 0xF81F;
-        }
-        f.pixels.assign(gif->SavedImages[0].RasterBits, gif->SavedImages[0].RasterBits + size_t(f.w) * f.h);
-    }
-    DGifCloseFile(gif, &err);
-    return f;
+void onFrame(const uint16_t*, void* user) {
+    Game& g = *static_cast<Game*>(user);
+    if (!zk_sprites[kCanon]) return;  // the shell's first paint, before the game runs
+    g.check();
+    // Fire the next aim: the barrel shows it in the next frame.
+    const int a = g.aim();
+    const int next = (a == 16 || a == 240) ? a - g.aimStep : a + g.aimStep;
+    if (g.mode == Game::Aiming && g.nextAim < g.aims.size() && next == g.aims[g.nextAim]) g.tap(100, 200, g.holdMs), ++g.nextAim, g.firedAt = g.frame;
+    if (g.each) g.each(g);
+    if (!g.wrong.empty() || g.frame > 6000) g.quit();  // stop at the first fault, or if the game stalls
+}
+
+int play(Game& g) {
+    zk_headless_on_present(onFrame, &g);
+    const int rc = zk_test_run(Quib_Main);
+    zk_headless_on_present(nullptr, nullptr);
+    EXPECT_EQ(g.wrong, "");
+    return rc;
 }
 
 }  // namespace
 
-TEST(QuibPictures, SizesColoursAndKey) {
-    struct Case {
-        const char* name;
-        const uint8_t* data;
-        size_t size;
-        int w, h, colours;  // colours 0: not checked
-        bool keyed;
-    };
-    const Case cases[] = {
-        {"bg", bg, bg_size, 240, 320, 256, false},
-        {"quib", quib, quib_size, 240, 960, 16, true},
-        {"quib_medium", quib_medium, quib_medium_size, 128, 512, 0, true},
-        {"quib_small", quib_small, quib_small_size, 32, 128, 0, true},
-        {"quib_vsmall", quib_vsmall, quib_vsmall_size, 16, 64, 0, true},
-        {"quib_numbers", quib_numbers, quib_numbers_size, 16, 160, 0, true},
-        {"quib_score", quib_score, quib_score_size, 103, 16, 0, true},
-        {"quib_gameover", quib_gameover, quib_gameover_size, 87, 54, 0, true},
-        {"quib_canon", quib_canon, quib_canon_size, 58, 14, 0, true},
-        {"quib_icon", quib_icon, quib_icon_size, 16, 16, 0, true},
-    };
-    int ballPictures = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const GifFacts f = readGif(c.data, c.size);
-        ASSERT_TRUE(f.ok);
-        EXPECT_EQ(f.version, "GIF89a");
-        EXPECT_EQ(f.w, c.w);
-        EXPECT_EQ(f.h, c.h);
-        EXPECT_TRUE(!c.colours || f.colours == c.colours) << f.colours;
-        EXPECT_EQ(f.keyEntries, c.keyed ? 1 : 0);
-        if (!c.keyed) continue;
-        // Both key and opaque pixels, and the key is the exact magenta.
-        int key = 0;
-        for (uint8_t v : f.pixels) key += f.rgb565[v] == 0xF81F;
-        EXPECT_GT(key, 0);
-        EXPECT_LT(key, f.w * f.h);
-        // The four ball pictures (four square frames): every frame has a
-        // round outline, an opaque centre and key corners.
-        ballPictures += c.h == 4 * c.w;
-        for (int k = 0, s = c.w; c.h == 4 * c.w && k < 4; ++k) {
-            EXPECT_NE(f.px(s / 2, k * s + s / 2), 0xF81F) << "frame " << k;
-            EXPECT_EQ(f.px(0, k * s), 0xF81F);
-            EXPECT_EQ(f.px(s - 1, k * s + s - 1), 0xF81F);
+// Six throws fill the board and count two balls down to 0; a seventh comes
+// back down across the line. The entrance runs to its end, a tap starts a
+// new game, one throw is fired with the stylus held down for 10 seconds (it
+// fires once), and the quit button ends the program.
+TEST(QuibGame, WholeGamesFollowTheRules) {
+    Game g;
+    g.aims = {214, 125, 122, 40, 161, 56, 78};
+    int aimingAfter = 0;
+    g.each = [&](Game& g) {
+        if (g.overs == 1 && g.games == 1 && g.frame == g.endedAt + 80) {
+            EXPECT_EQ(g.entrance, 256);
+            EXPECT_EQ(score, 2);
+            g.tap();
+            g.aims.push_back(128);
+            g.holdMs = 10000;
         }
-    }
-    EXPECT_EQ(ballPictures, 4);
-    // The cannon's barrel lies right of its pivot: the right end is opaque on
-    // the middle row, the top-left corner is key.
-    const GifFacts canon = readGif(quib_canon, quib_canon_size);
-    EXPECT_NE(canon.px(57, 7), 0xF81F);
-    EXPECT_EQ(canon.px(0, 0), 0xF81F);
-}
-
-TEST(QuibTable, FirstFreeSizesAndScore) {
-    withGame([] {
-        // Lowest free record.
-        EXPECT_EQ(Quib_GetFirstFree(), 0);
-        for (int k = 0; k < 3; ++k) addBall(k, 50 + 40 * k, 100, 8, 3);
-        EXPECT_EQ(Quib_GetFirstFree(), 3);
-        freeBall(1);
-        EXPECT_EQ(Quib_GetFirstFree(), 1);
-        freeBall(0);
-        EXPECT_EQ(Quib_GetFirstFree(), 0);
-
-        // Picture class and zoom by radius; the picture shows the count.
-        struct Size {
-            int radius, width;
-            int32_t zoom;
-        };
-        const Size sizes[] = {{1, 16, 128},   {8, 16, 1024},  {10, 16, 1280},  {11, 32, 704},  {20, 32, 1280},
-                              {21, 128, 336}, {72, 128, 1152}, {73, 240, 622}, {120, 240, 1024}};
-        for (const Size& s : sizes) {
-            SCOPED_TRACE(s.radius);
-            quib_balls[2].radius = uint16_t(s.radius);
-            quib_balls[2].angle = 77;
-            quib_balls[2].count = 2;
-            Quib_SetSize(2);
-            const Sprite* sp = zk_sprites[QUIB_SPR_BALLS + 2];
-            ASSERT_NE(sp, nullptr);
-            EXPECT_EQ(sp->width, s.width);
-            EXPECT_EQ(sp->height, s.width);
-            EXPECT_EQ(sp->zoom, s.zoom);
-            EXPECT_EQ(sp->angle, 77);
-            EXPECT_EQ(sp->priority, 1);
-            EXPECT_EQ(sp->frame, 2);
-            EXPECT_EQ(sp->x, 130);
-        }
-        Quib_SetSize(5);  // a free record makes no sprite
-        EXPECT_EQ(zk_sprites[QUIB_SPR_BALLS + 5], nullptr);
-
-        // Digits most significant first, 8 pixels apart from x = 120; the
-        // rest hidden.
-        const std::pair<uint16_t, std::vector<int>> scores[] = {
-            {105, {1, 0, 5}}, {0, {0}}, {65535, {6, 5, 5, 3, 5}}, {9, {9}}, {10, {1, 0}}};
-        for (const auto& [value, digits] : scores) {
-            Quib_ShowScore(value);
-            for (int i = 0; i < 10; ++i) {
-                SCOPED_TRACE(testing::Message() << value << " place " << i);
-                const Sprite* d = zk_sprites[QUIB_SPR_DIGITS + i];
-                if (i >= int(digits.size())) {
-                    EXPECT_TRUE(!d || !d->visible);
-                    continue;
-                }
-                ASSERT_NE(d, nullptr);
-                EXPECT_TRUE(d->visible);
-                EXPECT_EQ(d->frame, digits[size_t(i)]);
-                EXPECT_EQ(d->x, 120 + 8 * i);
-                EXPECT_EQ(d->y, 9);
-            }
-        }
-    });
-}
-
-TEST(QuibThrow, LaunchAndFirstShownPositions) {
-    struct Case {
-        int aim, x, y;
-        int32_t dx, dy;  // one step of the launch speed along the aim
+        if (g.games == 2 && g.throws == int(g.aims.size()) && g.mode == Game::Aiming && ++aimingAfter == 60) g.quit();
     };
-    const Case cases[] = {{16, 152, 301, 1666, -333}, {128, 120, 274, 0, -1700}, {240, 87, 301, -1667, -333}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.aim);
-        Play p;
-        const int tap = tapFrameFor(c.aim);
-        p.taps[tap] = {100, 200};
-        p.quitFrom = tap + 3;
-        EXPECT_EQ(runGame(p), 0);
-        EXPECT_EQ(p.at(tap).canon.angle, c.aim == 16 ? 17 : c.aim - 1);
-        const Shot& s = p.at(tap + 1);
-        EXPECT_EQ(s.nballs, 1);
-        const Ball& b = s.balls[0];
-        EXPECT_EQ(b.count, 3);
-        EXPECT_EQ(b.radius, 8);
-        EXPECT_EQ(b.angle, uint16_t(c.aim - 128));
-        // The launch moves 4 steps, the first flight frame one more.
-        EXPECT_EQ(b.fx, 120 * 256 + 5 * c.dx);
-        EXPECT_EQ(b.fy, 308 * 256 + 5 * c.dy);
-        EXPECT_EQ(b.x, c.x);
-        EXPECT_EQ(b.y, c.y);
-        EXPECT_TRUE(s.ball[0].visible);
-        EXPECT_EQ(s.ball[0].x, c.x);
-        EXPECT_EQ(s.ball[0].y, c.y);
-        EXPECT_EQ(s.ball[0].zoom, 1024);
-        EXPECT_EQ(s.ball[0].frame, 3);
-        // Still in flight a frame later (no game over while moving up across
-        // the line), and the aim does not move during the throw.
-        EXPECT_NE(p.at(tap + 2).balls[0].speed, 0);
-        EXPECT_EQ(p.at(tap + 2).canon.angle, s.canon.angle);
-    }
+    EXPECT_EQ(play(g), 0);
+    EXPECT_EQ((std::vector<int>{g.overs, g.games, g.throws, score, Stylus.held}), (std::vector<int>{1, 2, 8, 0, 1}));
 }
 
-TEST(QuibThrow, FreeFlightTopWallAndGrowthAgainstTheWalls) {
-    Play p;
-    const int tap = tapFrameFor(128);
-    p.taps[tap] = {100, 200};
-    p.quitFrom = tap + 420;
-    EXPECT_EQ(runGame(p), 0);
-    // The frames in which the ball moves, from the frame after the tap. It
-    // flies straight up, then the top wall mirrors 128 into 383 (not 384):
-    // every step on the way down drifts left by the cosine of 383.
-    Ball was{120, 281, 120 * 256, 308 * 256 - 4 * 1700, 0, 8, 0, 3};  // after the 4 launch steps
-    int still = tap + 1, bounce = 0;
-    double pixels = 0;
-    for (; still <= p.frame; ++still) {
-        const Ball& now = p.at(still).balls[0];
-        if (now.fx == was.fx && now.fy == was.fy) break;
-        pixels += std::hypot(double(now.fx - was.fx), double(now.fy - was.fy)) / 256.0;
-        const int dir = now.fy > was.fy ? 383 : 128;
-        if (dir == 383 && !bounce) bounce = still;
-        if (still > tap + 1) {
-            EXPECT_EQ(now.fx - was.fx, stepOf(was.speed, cosTab(dir))) << still;
-            EXPECT_EQ(now.fy - was.fy, stepOf(-was.speed, sinTab(dir))) << still;
+TEST(QuibGame, ATapInTheEndingFrameSkipsTheEntrance) {
+    Game g;
+    g.aims = {128, 130};
+    g.each = [](Game& g) {
+        // Straight into the raw stylus: through the queue the platform holds
+        // the throw's release until its press was sampled, and this press
+        // until that release was, a frame too late.
+        if (g.frame == g.firedAt + 1) stylusheld = 0;
+        if (g.overs && g.frame == g.endedAt) stylusheld = 1, stylusx = 100, stylusy = 200;
+        if (g.overs && g.frame == g.endedAt + 1) {
+            stylusheld = 0;
+            EXPECT_TRUE(g.gameover().visible && g.gameover().zoom == 0);  // shown, but never drawn
+            g.quit();  // seen as the new game begins
         }
-        was = now;
-    }
-    ASSERT_LE(still, p.frame);
-    EXPECT_EQ(still - tap - 1, 253);
-    EXPECT_NEAR(pixels, 417, 2);
-    EXPECT_EQ(p.at(still).balls[0].speed, 0);
-    ASSERT_GT(bounce, 0);
-    EXPECT_LE(p.at(bounce - 1).balls[0].y - 8, 19);
-    EXPECT_LT(p.at(still - 1).balls[0].fx, 120 * 256);
-
-    // At rest it grows by 2 a frame until it would reach a wall or the line;
-    // the throw ends one frame later and aiming resumes.
-    const Ball rest = p.at(still).balls[0];
-    const int limit = wallLimit(rest.x, rest.y);
-    int r = 8, n = still;
-    for (; r + 2 < limit; ++n, r += 2) EXPECT_EQ(p.at(n).balls[0].radius, r + 2) << n;
-    EXPECT_EQ(p.at(n).balls[0].radius, limit);
-    EXPECT_EQ(p.at(n + 5).balls[0].radius, limit);
-    EXPECT_NE(p.at(n + 5).canon.angle, p.at(n + 4).canon.angle);
-    EXPECT_EQ(p.at(n + 5).ball[0].frame, 3);
-    EXPECT_EQ(p.at(n + 5).score, 0);
-}
-
-// Against the free throw straight up: a ball passes through counted-down
-// balls, and stops growing at the first radius that touches another ball.
-TEST(QuibThrow, PassesThroughCountedDownBallsAndGrowthStopsAtAnother) {
-    const Ball free = freeThrowUp();
-    withGame([&] {
-        addBall(0, 120, 200, 40, 0);  // shrinking, right across the path
-        EXPECT_EQ(Quib_ThrowBall(128), 0);
-        const Ball& b = quib_balls[1];
-        EXPECT_EQ(b.fx, free.fx);
-        EXPECT_EQ(b.fy, free.fy);
-        EXPECT_EQ(b.radius, free.radius);
-        EXPECT_EQ(score, 0);
-        EXPECT_EQ(quib_balls[0].count, -1);  // shrunk away, never counted below 0
-        EXPECT_EQ(quib_nballs, 1);
-    });
-    withGame([&] {
-        const int ox = free.x + 82, oy = free.y, orad = 30;  // at rest right of where the throw settles
-        addBall(0, ox, oy, orad, 3);
-        EXPECT_EQ(Quib_ThrowBall(128), 0);
-        const Ball& b = quib_balls[1];
-        EXPECT_EQ(b.x, free.x);
-        EXPECT_EQ(b.y, free.y);
-        int expect = 8;
-        while ((b.x - ox) * (b.x - ox) >= (expect + orad) * (expect + orad)) ++expect;
-        EXPECT_LT(expect, wallLimit(b.x, b.y));
-        EXPECT_EQ(b.radius, expect);
-        EXPECT_EQ(quib_balls[0].count, 3);
-        EXPECT_EQ(score, 0);
-    });
-}
-
-TEST(QuibThrow, HitThreeTimesScoresOneAndShrinksAway) {
-    withGame([] {
-        addBall(0, 120, 150, 20, 3);
-        for (int hit = 1; hit <= 3; ++hit) {
-            SCOPED_TRACE(hit);
-            // Straight up into the ball, back down along the line of centres
-            // and across the bottom line: game over.
-            const int paints = zk_headless_paints();
-            EXPECT_EQ(Quib_ThrowBall(128), 1);
-            const int steps = zk_headless_paints() - paints + 1;  // the last step ends the throw unshown
-            const Ball& t = quib_balls[1];
-            // One step made the ball 1/16 faster (neighbouring steps may round
-            // alike), and the speed is not that of a throw without a hit.
-            int matches = 0;
-            for (int h = 0; h <= steps; ++h) {  // h = 0: no hit at all
-                int32_t sp = kLaunchSpeed;
-                for (int i = 1; i <= steps; ++i) {
-                    if (i == h) sp += sp >> 4;
-                    sp -= sp >> 6;
-                }
-                if (sp == t.speed) matches += h == 0 ? 100 : 1;
-            }
-            EXPECT_GE(matches, 1);
-            EXPECT_LT(matches, 100);
-            EXPECT_GT(t.y + 8, 272);
-            EXPECT_LE(zk_sprites[QUIB_SPR_BALLS + 1]->y + 8, 272);  // shown above the line
-            EXPECT_EQ(t.count, 3);
-            EXPECT_EQ(quib_balls[0].count, 3 - hit);
-            EXPECT_EQ(zk_sprites[QUIB_SPR_BALLS]->frame, 3 - hit);
-            EXPECT_EQ(score, hit == 3 ? 1 : 0);
-            freeBall(1);
-        }
-        EXPECT_EQ(zk_sprites[QUIB_SPR_DIGITS]->frame, 1);
-        // Shrinking: one pixel and 12 angle units a frame, then gone.
-        int r = quib_balls[0].radius;
-        uint16_t angle = quib_balls[0].angle;
-        EXPECT_LT(r, 20);  // it began shrinking during the throw
-        for (--r; r >= 1; --r) {
-            Quib_VBL();
-            angle = uint16_t(angle + 12);
-            const Sprite* s = zk_sprites[QUIB_SPR_BALLS];
-            EXPECT_EQ(quib_balls[0].radius, r);
-            EXPECT_EQ(quib_balls[0].angle, angle);
-            EXPECT_EQ(s->angle, angle);
-            EXPECT_EQ(s->frame, 0);
-            EXPECT_EQ(s->zoom, r > 10 ? r * 64 : r * 128);
-        }
-        Quib_VBL();
-        EXPECT_EQ(quib_balls[0].count, -1);
-        EXPECT_EQ(quib_balls[0].radius, 0);
-        EXPECT_EQ(quib_nballs, 0);
-        EXPECT_FALSE(zk_sprites[QUIB_SPR_BALLS]->visible);
-        EXPECT_EQ(score, 1);
-    });
-}
-
-TEST(QuibThrow, FullTableEndsTheGameInsteadOfWrapping) {
-    auto fill = [] {
-        for (int k = 0; k < 255; ++k)
-            quib_balls[k] = Ball{int16_t(k % 240), 100, (k % 240) * 256, 100 * 256, 0, 1, 0, 1};
-        quib_nballs = 255;
     };
-    withGame([&] {
-        fill();
-        EXPECT_EQ(Quib_ThrowBall(128), 1);
-        EXPECT_EQ(quib_nballs, 255);
-        EXPECT_EQ(quib_balls[255].count, -1);
-        EXPECT_EQ(zk_sprites[QUIB_SPR_BALLS + 255], nullptr);
-    });
-    // In the game: a tap on a full table starts the game-over entrance.
-    Play p;
-    p.each = [&](Play& p, int f) {
-        if (f != 50) return;
-        fill();
-        p.tap(100, 200);
-    };
-    p.quitFrom = 60;
-    EXPECT_EQ(runGame(p), 0);
-    EXPECT_FALSE(p.at(50).gameover.visible);
-    EXPECT_TRUE(p.at(52).gameover.visible);
-    EXPECT_EQ(p.at(52).gameover.zoom, 4 * 8);
-    EXPECT_EQ(p.at(55).nballs, 255);
-    EXPECT_EQ(quib_balls[255].count, -1);
-}
-
-// The aims {128, 130} end a game quickly: the first throw settles and grows
-// large straight above the cannon, the second hits it at once and goes back
-// down.
-TEST(QuibGame, EntranceWaitAndNewGame) {
-    Play p;
-    p.aims = {128, 130};
-    int restartTap = 0;
-    p.each = [&](Play& p, int f) {
-        // During the wait: show a long score, then tap for the next game.
-        if (p.ended && f == p.ended + 80) Quib_ShowScore(105);
-        if (p.ended && f == p.ended + 90) p.tap(100, 200), restartTap = f;
-    };
-    p.quitFrom = 1500;
-    EXPECT_EQ(runGame(p), 0);
-    ASSERT_GT(p.ended, 0);
-    EXPECT_EQ(p.at(p.ended).nballs, 2);
-    // The entrance: 63 frames turning once, fading and growing in.
-    for (int i = 1; i <= 63; ++i) {
-        const Sprite& g = p.at(p.ended + i).gameover;
-        const int k = 4 + 4 * i;
-        EXPECT_TRUE(g.visible) << i;
-        EXPECT_EQ(g.angle, 2 * k) << i;
-        EXPECT_EQ(g.alpha, k / 8) << i;
-        EXPECT_EQ(g.zoom, 4 * k) << i;
-    }
-    EXPECT_EQ(p.at(p.ended + 64).gameover.zoom, 1024);
-    EXPECT_EQ(p.at(p.ended + 64).canon.angle, p.at(p.ended).canon.angle);  // no aiming while waiting
-    // The tap: one plain frame, then the new game hides every ball and the
-    // picture, and the score shows a single 0.
-    const Shot& fresh = p.at(restartTap + 2);
-    EXPECT_FALSE(fresh.gameover.visible);
-    for (int k = 0; k < kShown; ++k) EXPECT_FALSE(fresh.ball[k].visible) << k;
-    EXPECT_EQ(fresh.nballs, 0);
-    const Shot& scored = p.at(restartTap + 3);
-    EXPECT_TRUE(scored.digit[0].visible);
-    EXPECT_EQ(scored.digit[0].frame, 0);
-    for (int i = 1; i < 10; ++i) EXPECT_FALSE(scored.digit[i].visible) << i;
-    EXPECT_EQ(scored.canon.angle, 17);
-    EXPECT_EQ(p.at(restartTap + 4).canon.angle, 18);
-}
-
-TEST(QuibGame, EntranceSkippedWhenTheEndingFrameHasATap) {
-    Play p;
-    p.aims = {128, 130};
-    p.each = [](Play& p, int f) {
-        // The throw's tap lifts in the next frame and the new one comes in the
-        // ending frame, straight into the raw stylus: through the queue the
-        // platform holds a release until the press was surely sampled, and
-        // the next press until that release was, a frame too late here.
-        if (!p.firedAt.empty() && f == p.firedAt.back() + 1) stylusheld = 0;
-        if (f == p.ended) stylusheld = 1, stylusx = 100, stylusy = 200;
-        if (f == p.ended + 1) stylusheld = 0;
-    };
-    p.quitFrom = 1500;
-    EXPECT_EQ(runGame(p), 0);
-    ASSERT_GT(p.ended, 0);
-    // Shown but never drawn (zoom 0), then the next game at once.
-    EXPECT_EQ(p.at(p.ended + 1).gameover.zoom, 0);
-    EXPECT_FALSE(p.at(p.ended + 2).gameover.visible);
-    EXPECT_EQ(p.at(p.ended + 2).nballs, 0);
-    EXPECT_EQ(p.at(p.ended + 3).canon.angle, 17);
-    for (int f = p.ended + 1; f < p.ended + 70; ++f)
-        EXPECT_TRUE(p.at(f).gameover.zoom == 0 || !p.at(f).gameover.visible) << f;
+    EXPECT_EQ(play(g), 0);
+    EXPECT_EQ((std::vector<int>{g.entrance, g.games}), (std::vector<int>{0, 1}));
 }
 
 TEST(QuibGame, QuitFromEveryStateNeverFires) {
     enum { Aiming, Flight, Growth, Entrance, Wait };
     for (int state = Aiming; state <= Wait; ++state) {
         SCOPED_TRACE(state);
-        Play p;
-        if (state == Flight || state == Growth) p.taps[tapFrameFor(128)] = {100, 200};
-        if (state >= Entrance) p.aims = {128, 130};
+        Game g;
+        g.aims = state == Aiming ? std::vector<int>{} : state <= Growth ? std::vector<int>{128} : std::vector<int>{128, 130};
         int quitAt = 0;
-        p.each = [&](Play& p, int f) {
-            const Ball& b = p.at(f).balls[0];
-            const bool now = state == Aiming   ? f == 50
-                             : state == Flight ? f == tapFrameFor(128) + 30
-                             : state == Growth ? b.count == 3 && b.speed == 0 && b.radius > 12
-                                               : p.ended && f == p.ended + (state == Entrance ? 20 : 100);
-            if (!quitAt && now) quitAt = f, p.quit();
+        g.each = [&](Game& g) {
+            const Ball& b = quib_balls[0];
+            const bool now = state == Aiming   ? g.frame == 50
+                             : state == Flight ? g.throws == 1 && b.speed != 0 && g.frame > 150
+                             : state == Growth ? g.throws == 1 && b.speed == 0 && b.radius > 12
+                                               : g.overs && g.frame == g.endedAt + (state == Entrance ? 20 : 100);
+            if (!quitAt && now) quitAt = g.frame, g.quit();
         };
-        p.quitFrom = 100000;
-        EXPECT_EQ(runGame(p), 0);
-        ASSERT_GT(quitAt, 0);
-        EXPECT_EQ(p.frame, quitAt);  // ends before the next frame
-        EXPECT_EQ(quib_nballs, state == Aiming ? 0 : state >= Entrance ? 2 : 1);
-        EXPECT_EQ(quib_balls[quib_nballs].count, -1);  // the quit tap fired nothing
-        EXPECT_TRUE(state != Flight || quib_balls[0].speed != 0);  // quit in mid-flight
-        EXPECT_TRUE(state != Growth || quib_balls[0].radius < wallLimit(quib_balls[0].x, quib_balls[0].y));
+        EXPECT_EQ(play(g), 0);
+        EXPECT_EQ(g.frame, quitAt) << "ends before the next frame";
+        EXPECT_EQ(quib_nballs, int(g.aims.size())) << "the quit tap fired nothing";
     }
-}
-
-TEST(QuibGame, HeldStylusFiresOnce) {
-    Play p;
-    p.each = [](Play&, int f) {
-        if (f == tapFrameFor(128)) zk_headless_event(zk_headless_clock(), WM_LBUTTONDOWN, 100, 200);
-    };
-    p.quitFrom = 900;
-    EXPECT_EQ(runGame(p), 0);
-    EXPECT_EQ(p.at(899).nballs, 1);
-    EXPECT_EQ(quib_balls[1].count, -1);
-}
-
-TEST(QuibGame, WholeScriptedGameToGameOverAndRestart) {
-    Play p;
-    p.aims = {17, 207, 112, 112, 17, 207, 147, 147, 147, 157, 32, 17, 22, 52, 128, 128, 128, 128, 128, 128};
-    int restart = 0, inconsistent = 0;
-    uint16_t lastScore = 0;
-    p.each = [&](Play& p, int f) {
-        // The table agrees with its count, every ball in play shows its count
-        // on a visible sprite, and the score never falls within a game.
-        int inUse = 0;
-        for (int k = 0; k < QUIB_MAXBALLS; ++k) {
-            if (quib_balls[k].count == -1) continue;
-            ++inUse;
-            const Sprite* s = zk_sprites[QUIB_SPR_BALLS + k];
-            if (!s || !s->visible || s->frame != quib_balls[k].count) ++inconsistent;
-        }
-        if (inUse != quib_nballs || (!restart && score < lastScore)) ++inconsistent;
-        lastScore = score;
-        // Pictures of the board for people to look at.
-        if (f == 7600) zk_test_save_ppm("quib_board", zk_headless_screen());
-        if (p.ended && f == p.ended + 64) zk_test_save_ppm("quib_gameover", zk_headless_screen());
-        if (p.ended && !restart && f == p.ended + 70) {
-            restart = f;
-            p.aims = {128, 100};
-            p.nextAim = 0;
-            p.tap(100, 200);
-        }
-    };
-    p.quitFrom = 8800;
-    EXPECT_EQ(runGame(p), 0);
-    EXPECT_EQ(inconsistent, 0);
-    EXPECT_EQ(p.firedAt, (std::vector<int>{447, 919, 1364, 1819, 2442, 2914, 3321, 3849, 4303, 4870, 5469, 5761,
-                                           6038, 6334, 6682, 7183, 7688, 7876, 8419}));
-    EXPECT_EQ(p.ended, 7693);
-    EXPECT_EQ(restart, 7763);
-    // Score and balls on the board in the frames in which each throw was
-    // tapped, in the frame that ended the game, and in the next game.
-    const std::tuple<int, uint16_t, int> checks[] = {
-        {447, 0, 0},  {919, 0, 1},  {1364, 1, 1}, {1819, 1, 2}, {2442, 2, 2},  {2914, 2, 3},  {3321, 3, 3},
-        {3849, 3, 4}, {4303, 3, 5}, {4870, 3, 6}, {5469, 6, 4}, {5761, 7, 4},  {6038, 7, 5},  {6334, 7, 6},
-        {6682, 7, 7}, {7183, 10, 5}, {7688, 10, 6}, {7693, 10, 7}, {7876, 0, 0}, {8419, 0, 1},
-    };
-    for (const auto& [frame, value, balls] : checks) {
-        ASSERT_LE(frame, p.frame);
-        EXPECT_EQ(p.at(frame).score, value) << frame;
-        EXPECT_EQ(p.at(frame).nballs, balls) << frame;
-    }
-    // The score of 10 showed two digits (the new game's single 0 is checked
-    // after a longer score above).
-    EXPECT_TRUE(p.at(7693).digit[1].visible);
-    EXPECT_EQ(p.at(7693).digit[0].frame, 1);
-    EXPECT_EQ(p.at(7693).digit[1].frame, 0);
 }

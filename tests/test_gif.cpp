@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "gif_maker.h"
@@ -146,15 +147,15 @@ TEST(GifToSprite, FullWidthLinesAndRunLimits) {
     EXPECT_EQ(toSprite(zk_make_gif(300, 1, colours, wide)), nullptr);
     EXPECT_NE(toSprite(zk_make_gif(300, 1, rainbow(), fill(300, 1))), nullptr);
 
-    // Lines of 255 alternating pixels take 255 bytes: 256 lines fit in the
-    // 65,536-byte limit with the closing bytes, 257 do not.
-    for (int lines : {256, 257}) {
-        std::vector<uint8_t> zebra(size_t(255 * lines));
-        for (size_t i = 0; i < zebra.size(); ++i) zebra[i] = uint8_t((i % 255) & 1);
+    // Lines of 19 alternating pixels take 19 bytes: 3449 lines make the
+    // longest list, 65,535 bytes with the closing ones; 3450 lines do not fit.
+    for (int lines : {3449, 3450}) {
+        std::vector<uint8_t> zebra(size_t(19 * lines));
+        for (size_t i = 0; i < zebra.size(); ++i) zebra[i] = uint8_t((i % 19) & 1);
         const uint16_t count = zk_nsprite_alloc;
-        SpriteImage* z = toSprite(zk_make_gif(255, lines, colours, zebra));
-        EXPECT_EQ((V{z != nullptr, zk_nsprite_alloc - count}), (V{lines == 256, lines == 256}));
-        if (z) { EXPECT_EQ((V{z->lineOffsets[255], int64_t(readRuns(z).size())}), (V{255 * 255, 255 * 256})); }
+        SpriteImage* z = toSprite(zk_make_gif(19, lines, colours, zebra));
+        EXPECT_EQ((V{z != nullptr, zk_nsprite_alloc - count}), (V{lines == 3449, lines == 3449}));
+        if (z) { EXPECT_EQ((V{z->lineOffsets[3448], int64_t(readRuns(z).size())}), (V{19 * 3448, 19 * 3449})); }
     }
 }
 
@@ -284,6 +285,17 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
             EXPECT_EQ((V{(zk_nfps - before) & 63, pixel, ZK_GifInfo.frameCount, ZK_GifInfo.state}), c.want);
             EXPECT_EQ(ZK_GifInfo.speed, 1.0f);
         }
+        // A control block of 2 bytes holds no delay: no wait.
+        auto gif = squares({10});
+        const uint8_t control[] = {0x21, 0xF9, 0x04};
+        const auto at = std::search(gif.begin(), gif.end(), std::begin(control), std::end(control));
+        EXPECT_NE(at, gif.end());
+        at[2] = 2, at[5] = 0;  // flags and the low byte of the delay, then the block ends
+        gif.erase(at + 6, at + 8);
+        ZK_GifInfo.firstFrame = 0, ZK_GifInfo.lastFrame = 100;
+        const uint8_t before = zk_nfps;
+        EXPECT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
+        EXPECT_EQ(zk_nfps, before);
         return 0;
     });
     EXPECT_EQ(rc, 0);
@@ -372,7 +384,7 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
     enum : int { NONE = 0, SPRITE = 1, LAYER8 = 2, LAYER16 = 4, ALL = 7 };
     struct Case { const char* name; std::vector<uint8_t> data; int loads; };
     std::vector<Case> cases;
-    for (size_t cut : {size_t(0), size_t(5), size_t(9), size_t(12), size_t(13), size_t(13 + 100), desc, desc + 4,
+    for (size_t cut : {size_t(0), size_t(5), size_t(9), size_t(10), size_t(11), size_t(12), size_t(13), size_t(13 + 100), desc, desc + 4,
                        codeSize, codeSize + 1, codeSize + 40, base.size() - 1})
         cases.push_back({"cut short", {base.begin(), base.begin() + long(cut)}, NONE});
     auto add = [&](const char* name, int loads, auto edit) {
@@ -394,6 +406,7 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
     // A run over 255 pixels for a sprite; wider than LineBuf for 16 bits.
     add("3000 x 16 screen", LAYER8, [](Data& d) { zk_gif_put16(d, 6, 3000); });
     cases.push_back({"no map, no image", {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'}, ALL});
+    cases.push_back({"one row", zk_make_gif(16, 1, colours, std::vector<uint8_t>(px.begin(), px.begin() + 16)), ALL});
     cases.push_back({"not a GIF", {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'}, NONE});
     {
         // The first frame's data ends (end code) after 8 of the 16 rows.
@@ -404,8 +417,15 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
         zk_gif_put16(d, zk_gif_descriptor_at(d, 0) + 7, 16);
         cases.push_back({"end code too early", d, NONE});
     }
-    std::vector<ZkGifFrame> many(ZK_GIF_MAX_FRAMES + 1, frame(1, 1, {1}));
-    cases.push_back({"too many images", zk_make_gif(1, 1, rainbow(2), many), NONE});
+    std::vector<ZkGifFrame> many(1025, frame(1, 1, {1}));
+    cases.push_back({"more than 1024 images", zk_make_gif(1, 1, rainbow(2), many), NONE});
+    // Without a key: the largest screen the loaders take, 2^22 pixels, and
+    // one over it.
+    for (auto [w, h, loads] : {std::tuple{2048, 2048, ALL}, {65, 64528, NONE}}) {
+        auto d = zk_make_gif(16, 16, rainbow(), px);
+        zk_gif_put16(d, 6, unsigned(w)), zk_gif_put16(d, 8, unsigned(h));
+        cases.push_back({loads ? "2^22 pixels" : "2^22 + 16 pixels", d, loads});
+    }
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.data.size()) + " bytes");

@@ -247,18 +247,19 @@ TEST(Sprites, ShowSpriteSetsTheClipStateAndDepthZeroDrawsNothing) {
     TestPictures p;
     SpriteImage image = p.image8;
     image.opaque = 1;
-    ZK_CreateSprite(11, &image, 16, 16, 30, 30);
-    // The sprite's window and its own clip rectangle narrow an upright copy.
+    ZK_CreateSprite(0, &image, 16, 16, 30, 30);
+    // The sprite's window and its own clip rectangle narrow an upright copy,
+    // slot 0's too.
     ZK_SetWindowLimits(2, 0, 0, 29, 319);
-    zk_sprites[11]->window = 2;
-    ZK_SetSpriteLimits(11, 2, 3, 12, 5);
-    showAlone(11, kBackground);
+    zk_sprites[0]->window = 2;
+    ZK_SetSpriteLimits(0, 2, 3, 12, 5);
+    showAlone(0, kBackground);
     for (int r = 0; r < 16; ++r)
         for (int c = 0; c < 16; ++c) {
             const bool shown = c >= 2 && c <= 7 && r >= 3 && r <= 5;  // window right edge at column 29 = c 7
             EXPECT_EQ(at(22 + c, 22 + r) != kBackground, shown) << c << ", " << r;
         }
-    EXPECT_EQ(std::pair(int(zk_cursprite), int(zk_curwindow)), std::pair(11, 2));
+    EXPECT_EQ(std::pair(int(zk_cursprite), int(zk_curwindow)), std::pair(0, 2));
 
     // Depth 0 draws nothing, but the animation still moves on and the clip
     // state is still set.
@@ -348,6 +349,11 @@ TEST(SpriteAnimation, Sequences) {
         EXPECT_EQ(zk_sprites[1]->animLoops, after) << "speed " << speed << " loops " << loops;
         EXPECT_EQ(zk_sprites[1]->animActive, 1);
     }
+
+    // The last slot animates too.
+    ZK_CreateSprite(4095, &image, 16, 16, 0, 0);
+    ZK_StartSpriteAnimEx(4095, 1, 3, 40, 0, 0);
+    EXPECT_EQ(zk_sprites[4095]->animActive, 1);
 
     // A sprite that is not animating keeps the frame the game sets.
     ZK_CreateSprite(1, &image, 16, 16, 0, 0);

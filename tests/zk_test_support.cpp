@@ -30,6 +30,13 @@ int zk_test_run(const std::function<int()>& body, const std::function<void()>& s
     return rc;
 }
 
+uint16_t zk_test_blend(uint16_t k, uint16_t d, int alpha) {
+    const uint32_t m = 0x07E0F81F;
+    const uint32_t K = (k | uint32_t(k) << 16) & m, D = (d | uint32_t(d) << 16) & m;
+    const uint32_t r = (D + (((K - D) * uint32_t(alpha)) >> 5)) & m;
+    return uint16_t(r | r >> 16);
+}
+
 std::string zk_test_save_ppm(const std::string& name, const uint16_t* pixels, int w, int h) {
     std::string path = std::string(ZK_BUILD_DIR) + "/" + name + ".ppm";
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
