@@ -22,16 +22,14 @@ void zk_web_close();
 void zk_web_yield(int ms);
 }
 
-// The engine's frame slot in milliseconds (see idle()).
-extern int32_t zk_FPSms;
-
 namespace {
 
 // A press shorter than this is held until it has lasted this long, so the
 // engine's once-per-frame sampling (25 ms) sees every tap.
 constexpr uint32_t MIN_PRESS_MS = 50;
-// The wait is given to the browser while its end is further away than this.
-constexpr uint32_t BUSY_MS = 1;
+// The shell paints 3 ms before its frame's wait ends: for this long after a
+// present the end is near.
+constexpr uint32_t NEAR_END_MS = 4;
 
 struct Web {
     bool open = false;
@@ -39,6 +37,7 @@ struct Web {
     bool releasePending = false;
     int releaseX = 0, releaseY = 0;
     uint32_t presentedAt = 0;
+    int presents = 0;
 };
 
 Web W;
@@ -69,36 +68,24 @@ void close() {
 void present(const uint16_t* screen) {
     zk_web_present(screen);
     W.presentedAt = now();
+    ++W.presents;
 }
 
-// How long the engine's wait may be given away. The shell paints 3 ms
-// before its slot ends, and the device sees that paint; so the slot ends
-// about 3 ms after the latest present, and the next paint is due one slot
-// after it.
-// TODO(runtime): a stopgap until the layer tells devices where the engine's
-// wait ends; the estimate reads the engine's slot length.
-uint32_t idleBudget() {
-    if (zk_FPSms <= 0) return 0;
-    const uint32_t t = now();
-    const uint32_t since = t - W.presentedAt;
-    const uint32_t slot = uint32_t(zk_FPSms);
-    uint32_t until;
-    if (since < 3)
-        until = 3;
-    else if (since < slot)
-        until = slot;
-    else
-        return 0;
-    return until - since;
-}
-
+// The engine's wait gives the browser its turn at every poll that finds
+// nothing to do. Until the paint, the end of the wait is at least 3 ms away:
+// the browser gets a millisecond (a late timer only makes the paint a little
+// later). From the paint to the end it gets one turn of its event loop at a
+// time, so the end is seen within a fraction of a millisecond.
+//
+// A wait that ends before its paint was fetched shows its frame only with the
+// next one, and a page that has just loaded may keep the browser busy for
+// tens of milliseconds: so the first frame's wait (one slot, the window's
+// first paint being the program's first present) keeps the browser waiting,
+// and the program's first picture is always shown.
+// TODO(runtime): the layer is to call this only when nothing is pending.
 void idle() {
-    uint32_t budget = idleBudget();
-    if (budget <= BUSY_MS) return;
-    // Timers fire up to about a millisecond late, and a timer below 4 ms may
-    // be stretched to 4: short waits take one turn of the event loop instead.
-    uint32_t ms = budget - BUSY_MS;
-    zk_web_yield(ms >= 4 ? int(ms - 1) : 0);
+    if (W.presents < 2) return;
+    zk_web_yield(now() - W.presentedAt < NEAR_END_MS ? 0 : 1);
 }
 
 void deliver(UINT message, int x, int y) {
@@ -124,8 +111,12 @@ void poll() {
         W.releasePending = false;
     }
     int e[3];
-    while (zk_web_next_event(e)) deliver(UINT(e[0]), e[1], e[2]);
-    idle();
+    bool any = false;
+    while (zk_web_next_event(e)) {
+        deliver(UINT(e[0]), e[1], e[2]);
+        any = true;
+    }
+    if (!any) idle();
 }
 
 uint32_t ticks() { return now(); }

@@ -173,16 +173,14 @@ mergeInto(LibraryManager.library, {
     ZkWeb.end('The program has ended.');
   },
 
-  // Gives the browser ms milliseconds (0: one turn of its event loop, which
-  // a timer cannot give without a clamp of several milliseconds), then
-  // resumes the program where it called this. An ASYNCIFY import.
+  // Gives the browser one turn of its event loop (ms 0), or about ms
+  // milliseconds, then resumes the program where it called this (an ASYNCIFY
+  // import). The timer is always set from a message task: a timer set from a
+  // timer's own callback, as a resumed program would, is stretched to 4 ms
+  // once such calls nest five deep.
   zk_web_yield__deps: ['$ZkWeb'],
   zk_web_yield: function(ms) {
     Asyncify.handleSleep(function(wakeUp) {
-      if (ms > 0) {
-        setTimeout(wakeUp, ms);
-        return;
-      }
       if (!ZkWeb.channel) {
         ZkWeb.channel = new MessageChannel();
         ZkWeb.channel.port1.onmessage = function() {
@@ -191,7 +189,7 @@ mergeInto(LibraryManager.library, {
           if (w) w();
         };
       }
-      ZkWeb.wake = wakeUp;
+      ZkWeb.wake = ms > 0 ? function() { setTimeout(wakeUp, ms); } : wakeUp;
       ZkWeb.channel.port2.postMessage(0);
     });
   },

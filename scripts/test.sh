@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a plain build, then one under
+# Sets up, builds and runs every test: a plain build (with the web build and
+# its tests under node and in headless Chromium), then one under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets for
 # a short fixed budget. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh web browser
 jobs=$(nproc)
 
 run_suite() {  # build dir, extra cmake flags...

@@ -1,0 +1,141 @@
+// Quib's web build in a real browser: headless Chromium loads the page from
+// python3's http.server, as scripts/web.sh serves it, and checks that
+//   - the page fits the canvas at the largest whole scale, letterboxed, and
+//     follows resizes; its title is the window's;
+//   - the first composed frame on the canvas equals the headless device's
+//     first frame (a PNG from the native recorder), pixel for pixel;
+//   - a click shorter than a frame fires a ball: the board changes where it
+//     flies, and stays still without one;
+//   - the page presents at least 38 frames a second over 5 seconds;
+//   - the quit button ends the program and the page says so.
+//
+//   node browser_test.mjs SITE_DIR FIRST_FRAME_PNG [CHROMIUM]
+import { spawn } from 'node:child_process';
+import { readFileSync } from 'node:fs';
+import { chromium } from 'playwright-core';
+
+const [site, firstFramePng, executablePath = '/usr/bin/chromium'] = process.argv.slice(2);
+if (!site || !firstFramePng) {
+  console.error('usage: node browser_test.mjs SITE_DIR FIRST_FRAME_PNG [CHROMIUM]');
+  process.exit(2);
+}
+
+let failures = 0;
+function check(ok, what) {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!ok) failures += 1;
+}
+
+// The server picks a free port and says which.
+function serve(dir) {
+  const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', dir],
+                       { stdio: ['ignore', 'pipe', 'ignore'] });
+  return new Promise((resolve, reject) => {
+    let text = '';
+    server.stdout.on('data', (chunk) => {
+      text += chunk;
+      const m = text.match(/port (\d+)/);
+      if (m) resolve({ server, port: Number(m[1]) });
+    });
+    server.on('exit', () => reject(new Error('http.server ended: ' + text)));
+  });
+}
+
+// The canvas's pixels as RGBA bytes.
+const snapshot = (page) => page.evaluate(() => {
+  const c = document.getElementById('zk-screen');
+  return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
+});
+
+// Pixels that differ between two snapshots within rows top..bottom.
+function changed(a, b, top, bottom) {
+  let n = 0;
+  for (let i = top * 240 * 4; i < (bottom + 1) * 240 * 4; ++i) if (a[i] !== b[i]) ++n;
+  return n;
+}
+
+// Page coordinates of device pixel (x, y), at the pixel's centre.
+async function pagePoint(page, x, y) {
+  const r = await page.locator('#zk-screen').boundingBox();
+  return [r.x + (x + 0.5) * r.width / 240, r.y + (y + 0.5) * r.height / 320];
+}
+
+const { server, port } = await serve(site);
+const browser = await chromium.launch({
+  executablePath,
+  headless: true,
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync'],
+});
+try {
+  const page = await browser.newPage({ viewport: { width: 600, height: 700 } });
+  page.on('pageerror', (e) => check(false, 'page error: ' + e.message));
+  await page.goto(`http://127.0.0.1:${port}/quib.html`);
+  await page.waitForFunction(() => window.zkWeb && window.zkWeb.firstFrame, null, { timeout: 15000 });
+
+  check(await page.title() === 'Coded using ZKlib', 'the page title is the window title');
+  // 600 x 700 fits twice 240 x 320, centred.
+  let box = await page.locator('#zk-screen').boundingBox();
+  check(box.width === 480 && box.height === 640 && box.x === 60 && box.y === 30,
+        `scale 2, letterboxed (${JSON.stringify(box)})`);
+  await page.setViewportSize({ width: 300, height: 400 });
+  await page.waitForFunction(() => document.getElementById('zk-screen').getBoundingClientRect().width === 240);
+  box = await page.locator('#zk-screen').boundingBox();
+  check(box.width === 240 && box.height === 320 && box.x === 30 && box.y === 40,
+        `scale 1 after a resize (${JSON.stringify(box)})`);
+
+  const png = readFileSync(firstFramePng).toString('base64');
+  const mismatch = await page.evaluate(async (b64) => {
+    const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+    const picture = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
+                                            { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+    const c = new OffscreenCanvas(240, 320);
+    const g = c.getContext('2d');
+    g.drawImage(picture, 0, 0);
+    const want = g.getImageData(0, 0, 240, 320).data, got = window.zkWeb.firstFrame.data;
+    for (let i = 0; i < want.length; ++i)
+      if (want[i] !== got[i]) return `pixel (${(i >> 2) % 240}, ${Math.floor((i >> 2) / 240)})`;
+    return '';
+  }, png);
+  check(mismatch === '', 'the first composed frame equals the headless one' + (mismatch ? ': ' + mismatch : ''));
+
+  // The board (below the score, above the cannon) stays still until a tap.
+  const BOARD_TOP = 24, BOARD_BOTTOM = 250;
+  const before = await snapshot(page);
+  await page.waitForTimeout(400);
+  const still = await snapshot(page);
+  check(changed(before, still, BOARD_TOP, BOARD_BOTTOM) === 0, 'the board is still before the tap');
+  const [cx, cy] = await pagePoint(page, 120, 200);
+  await page.mouse.click(cx, cy);  // down and up at once: shorter than a frame
+  await page.waitForTimeout(600);
+  const flying = await snapshot(page);
+  const moved = changed(still, flying, BOARD_TOP, BOARD_BOTTOM);
+  check(moved > 100, `a tap fires a ball (${moved} board pixels changed)`);
+
+  const rate = await page.evaluate(async () => {
+    const p0 = window.zkWeb.presents, t0 = performance.now();
+    await new Promise((done) => setTimeout(done, 5000));
+    return (window.zkWeb.presents - p0) * 1000 / (performance.now() - t0);
+  });
+  check(rate >= 38, `${rate.toFixed(1)} frames a second over 5 s`);
+
+  const [qx, qy] = await pagePoint(page, 232, 8);
+  await page.mouse.click(qx, qy);
+  await page.waitForFunction(() => window.zkWeb.ended, null, { timeout: 5000 }).catch(() => {});
+  const ending = await page.evaluate(() => ({
+    ended: window.zkWeb.ended,
+    shown: getComputedStyle(document.getElementById('zk-message')).display !== 'none',
+    text: document.getElementById('zk-message-text').textContent,
+    presents: window.zkWeb.presents,
+  }));
+  await page.waitForTimeout(300);
+  const after = await page.evaluate(() => window.zkWeb.presents);
+  check(ending.ended && ending.shown && /ended/.test(ending.text), `the quit button ends it ("${ending.text}")`);
+  check(after === ending.presents, 'nothing is presented after the end');
+  check(await page.locator('#zk-restart').isVisible(), 'the page offers to start again');
+} finally {
+  await browser.close();
+  server.kill();
+}
+console.log(failures ? `browser test: ${failures} failed` : 'browser test: all passed');
+process.exit(failures ? 1 : 0);
