@@ -7,7 +7,9 @@
 //   - a click shorter than a frame fires a ball: the board changes where it
 //     flies, and stays still without one;
 //   - the page presents at least 38 frames a second over 5 seconds;
-//   - the quit button ends the program and the page says so.
+//   - the quit button ends the program and the page says so;
+// and that the engine tour runs through all its scenes (the layers scene
+// plays an animated GIF through frames nested in its loader) and ends.
 //
 //   node browser_test.mjs SITE_DIR FIRST_FRAME_PNG [CHROMIUM]
 import { spawn } from 'node:child_process';
@@ -133,6 +135,25 @@ try {
   check(ending.ended && ending.shown && /ended/.test(ending.text), `the quit button ends it ("${ending.text}")`);
   check(after === ending.presents, 'nothing is presented after the end');
   check(await page.locator('#zk-restart').isVisible(), 'the page offers to start again');
+
+  const tour = await browser.newPage({ viewport: { width: 480, height: 640 } });
+  tour.on('pageerror', (e) => check(false, 'tour page error: ' + e.message));
+  await tour.goto(`http://127.0.0.1:${port}/zk_tour.html`);
+  await tour.waitForFunction(() => window.zkWeb && window.zkWeb.firstFrame, null, { timeout: 15000 });
+  const [nx, ny] = await pagePoint(tour, 212, 306);
+  let scenes = 0, last = await snapshot(tour);
+  for (let n = 0; n < 6; ++n) {
+    await tour.mouse.click(nx, ny);
+    await tour.waitForTimeout(900);
+    const now = await snapshot(tour);
+    if (changed(last, now, 0, 319) > 1000) ++scenes;
+    last = now;
+  }
+  check(scenes === 6, `the tour shows a new scene at each of 6 taps (${scenes})`);
+  const [tx, ty] = await pagePoint(tour, 232, 8);
+  await tour.mouse.click(tx, ty);
+  await tour.waitForFunction(() => window.zkWeb.ended, null, { timeout: 5000 }).catch(() => {});
+  check(await tour.evaluate(() => window.zkWeb.ended), 'the tour ends at its quit button');
 } finally {
   await browser.close();
   server.kill();
