@@ -3,7 +3,10 @@
 //   - the page fits the canvas at the largest whole scale, letterboxed, and
 //     follows resizes; its title is the window's;
 //   - the first composed frame on the canvas equals the headless device's
-//     first frame (a PNG from the native recorder), pixel for pixel;
+//     first frame (a PNG from the native recorder), pixel for pixel (a
+//     machine that stalls the browser past the end of the first frame's wait
+//     gets that frame painted with the second, as the engine paints a late
+//     frame: the page is loaded again then, up to three times);
 //   - a click shorter than a frame fires a ball: the board changes where it
 //     flies, and stays still without one;
 //   - the page presents at least 38 frames a second over 5 seconds;
@@ -11,14 +14,14 @@
 // and that the engine tour runs through all its scenes (the layers scene
 // plays an animated GIF through frames nested in its loader) and ends.
 //
-//   node browser_test.mjs SITE_DIR FIRST_FRAME_PNG [CHROMIUM]
+//   node browser_test.mjs SITE_DIR FRAME1_PNG FRAME2_PNG [CHROMIUM]
 import { spawn } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { chromium } from 'playwright-core';
 
-const [site, firstFramePng, executablePath = '/usr/bin/chromium'] = process.argv.slice(2);
-if (!site || !firstFramePng) {
-  console.error('usage: node browser_test.mjs SITE_DIR FIRST_FRAME_PNG [CHROMIUM]');
+const [site, frame1Png, frame2Png, executablePath = '/usr/bin/chromium'] = process.argv.slice(2);
+if (!site || !frame2Png) {
+  console.error('usage: node browser_test.mjs SITE_DIR FRAME1_PNG FRAME2_PNG [CHROMIUM]');
   process.exit(2);
 }
 
@@ -56,6 +59,27 @@ function changed(a, b, top, bottom) {
   return n;
 }
 
+// Which of the headless frames (PNG files, base64) the page's first composed
+// frame equals: 1, 2, or where it differs from the first.
+async function firstFrameIs(pngs) {
+  const got = window.zkWeb.firstFrame.data;
+  let where = '';
+  for (let k = 0; k < pngs.length; ++k) {
+    const bytes = Uint8Array.from(atob(pngs[k]), (c) => c.charCodeAt(0));
+    const picture = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
+                                            { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+    const c = new OffscreenCanvas(240, 320);
+    const g = c.getContext('2d');
+    g.drawImage(picture, 0, 0);
+    const want = g.getImageData(0, 0, 240, 320).data;
+    let i = 0;
+    while (i < want.length && want[i] === got[i]) ++i;
+    if (i === want.length) return k + 1;
+    if (k === 0) where = `pixel (${(i >> 2) % 240}, ${Math.floor((i >> 2) / 240)})`;
+  }
+  return where;
+}
+
 // Page coordinates of device pixel (x, y), at the pixel's centre.
 async function pagePoint(page, x, y) {
   const r = await page.locator('#zk-screen').boundingBox();
@@ -72,8 +96,18 @@ const browser = await chromium.launch({
 try {
   const page = await browser.newPage({ viewport: { width: 600, height: 700 } });
   page.on('pageerror', (e) => check(false, 'page error: ' + e.message));
-  await page.goto(`http://127.0.0.1:${port}/quib.html`);
-  await page.waitForFunction(() => window.zkWeb && window.zkWeb.firstFrame, null, { timeout: 15000 });
+  // The first frame shown: 1 or 2 for the headless frame it equals, else the
+  // first pixel that differs from frame 1.
+  const frames = [frame1Png, frame2Png].map((f) => readFileSync(f).toString('base64'));
+  let first;
+  for (let load = 0; load < 3 && first !== 1; ++load) {
+    await page.goto(`http://127.0.0.1:${port}/quib.html`);
+    await page.waitForFunction(() => window.zkWeb && window.zkWeb.firstFrame, null, { timeout: 15000 });
+    first = await page.evaluate(firstFrameIs, frames);
+    if (first !== 1 && first !== 2) break;
+  }
+  check(first === 1, 'the first composed frame equals the headless one' +
+        (first === 1 ? '' : first === 2 ? ': painted late at every load' : ': ' + first));
 
   check(await page.title() === 'Coded using ZKlib', 'the page title is the window title');
   // 600 x 700 fits twice 240 x 320, centred.
@@ -85,21 +119,6 @@ try {
   box = await page.locator('#zk-screen').boundingBox();
   check(box.width === 240 && box.height === 320 && box.x === 30 && box.y === 40,
         `scale 1 after a resize (${JSON.stringify(box)})`);
-
-  const png = readFileSync(firstFramePng).toString('base64');
-  const mismatch = await page.evaluate(async (b64) => {
-    const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
-    const picture = await createImageBitmap(new Blob([bytes], { type: 'image/png' }),
-                                            { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
-    const c = new OffscreenCanvas(240, 320);
-    const g = c.getContext('2d');
-    g.drawImage(picture, 0, 0);
-    const want = g.getImageData(0, 0, 240, 320).data, got = window.zkWeb.firstFrame.data;
-    for (let i = 0; i < want.length; ++i)
-      if (want[i] !== got[i]) return `pixel (${(i >> 2) % 240}, ${Math.floor((i >> 2) / 240)})`;
-    return '';
-  }, png);
-  check(mismatch === '', 'the first composed frame equals the headless one' + (mismatch ? ': ' + mismatch : ''));
 
   // The board (below the score, above the cannon) stays still until a tap.
   const BOARD_TOP = 24, BOARD_BOTTOM = 250;
