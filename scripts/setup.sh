@@ -15,6 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool xauth
+  desktop-file-utils
 )
 browser=0
 for group in "$@"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Records the checked-in demo script twice and checks that both runs write
-# the same bytes, and that the GIF stays small enough for a README.
+# the same bytes, that frame 0 is the game's first frame (not a blank
+# window), and that the GIF stays small enough for a README.
 # Usage: record_test.sh <zk_record> <script> <frames> <screenshot frame>
 set -euo pipefail
 record=$1
@@ -12,13 +13,15 @@ trap 'rm -rf "$out"' EXIT
 
 fail() { echo "record_test: $*" >&2; exit 1; }
 for run in a b; do
-  "$record" --program quib --script "$script" --frames "$frames" --from 1 \
+  "$record" --program quib --script "$script" --frames "$frames" \
     --png "$shot:$out/$run.png" --png "0:$out/$run-first.png" --gif "$out/$run.gif" || fail "run $run failed"
 done
 for f in .png -first.png .gif; do
   [ -s "$out/a$f" ] || fail "a$f not written"
   cmp "$out/a$f" "$out/b$f" || fail "a$f and b$f differ"
 done
+# A blank frame packs into a few hundred bytes; the board into several kB.
+[ "$(stat -c %s "$out/a-first.png")" -gt 4000 ] || fail "frame 0 is blank"
 size=$(stat -c %s "$out/a.gif")
 [ "$size" -lt 1600000 ] || fail "the GIF is $size bytes"
 

@@ -3,6 +3,7 @@
 // animated GIF's pause, stop and play, ending on the quit button.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,13 @@ void onPresent(const uint16_t*, void* user) {
     const int f = ++r.f;
     if (r.frames > 6000 && r.frames % 4 == 0) tap(232, 8);  // a safety net: the script went astray
     const bool again = r.order.size() > TOUR_SCENES;
-    if (f == 19 && !again)  // a picture of each scene, for people to look at
+    if (f == 19 && !again) {  // a picture of each scene, for people to look at
         zk_test_save_ppm("tour_scene" + std::to_string(tour_scene), zk_headless_screen());
+        // Every name of the scene's calls fits under its title, in font 0.
+        const TextSlotRecord& names = ZK_TextSlot[1][2];
+        EXPECT_EQ(names.font, 0);
+        EXPECT_EQ(names.count, int32_t(std::strlen(Tour_CallNames(tour_scene)))) << "scene " << tour_scene;
+    }
 
     switch (tour_scene) {
         case TOUR_TEXT:
@@ -74,9 +80,9 @@ void onPresent(const uint16_t*, void* user) {
         case TOUR_DEBUG:
             if (f == 20) {
                 EXPECT_EQ(zk_debug_bg, 0);
-                // Row 9 reads "Numbers   42 -7 0" from column 2 on: the cell of the
-                // 4 holds the debug font's entry for '4' in colour 5.
-                EXPECT_EQ(zk_debugmap[9 * 40 + 12], zk_debugtruemap['4'] | (5u << 27));
+                // Row 12 reads "Numbers   42 -7 0" from column 2 on: the cell of
+                // the 4 holds the debug font's entry for '4' in colour 5.
+                EXPECT_EQ(zk_debugmap[12 * 40 + 12], zk_debugtruemap['4'] | (5u << 27));
                 ++r.scenesChecked;
                 tapNext();
             }

@@ -14,10 +14,12 @@ command -v xdotool >/dev/null || fail "xdotool is not installed"
 # Sanitizer builds: the X and SDL libraries keep allocations until exit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
-# Xvfb picks a free display number itself and writes it to fd 3.
+# Xvfb picks a free display number itself and writes it to fd 3. It must not
+# reset when its last client leaves: that client is the readiness probe below,
+# and a program connecting during the reset would find no display.
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
 xvfb=$!
 # Wait for the server to end, so that its removal of its socket cannot race
 # with a server started right after.

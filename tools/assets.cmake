@@ -21,13 +21,31 @@ if(CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
 
+find_package(PNG REQUIRED)
 add_executable(zk_assets ${CMAKE_CURRENT_LIST_DIR}/zk_assets.cpp ${CMAKE_CURRENT_LIST_DIR}/zk_picture.cpp)
-target_link_libraries(zk_assets PRIVATE GIF::GIF)
+target_link_libraries(zk_assets PRIVATE GIF::GIF PNG::PNG)
 
 add_custom_target(assets
   COMMAND zk_assets ${PROJECT_SOURCE_DIR}/game/assets
   COMMENT "Painting the game's pictures into game/assets"
   VERBATIM)
+
+# The desktop icons of both programs, painted at every build into
+# icons/hicolor/<n>x<n>/apps/ and installed from there.
+set(ZK_ICON_FILES)
+foreach(size 16 32 48 128 256)
+  foreach(program quib zk_tour)
+    list(APPEND ZK_ICON_FILES ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps/${program}.png)
+  endforeach()
+endforeach()
+add_custom_command(OUTPUT ${ZK_ICON_FILES}
+  COMMAND zk_assets --icons ${CMAKE_BINARY_DIR}/icons
+  DEPENDS zk_assets
+  COMMENT "Painting the desktop icons"
+  VERBATIM)
+add_custom_target(icons ALL DEPENDS ${ZK_ICON_FILES})
+include(GNUInstallDirs)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 
 # zk_embed_gifs(target a.gif b.gif ...): adds to target one generated source
 # per picture, built in the build folder, with the byte array named after the

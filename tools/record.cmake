@@ -1,7 +1,7 @@
 # zk_record runs a program on the headless device from a script and writes
 # PNG and GIF pictures of the run; the docs-pictures target remakes the
-# README's pictures from docs/quib-demo.txt. zk_icon writes the program's
-# desktop icon.
+# README's pictures from docs/quib-demo.txt; zk_sheet draws sheets of the
+# fonts and the art for people to look at.
 if(NOT TARGET PNG::PNG)  # the web build brings its own
   find_package(PNG REQUIRED)
 endif()
@@ -14,25 +14,6 @@ add_library(zkrecord STATIC
 target_include_directories(zkrecord PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(zkrecord PUBLIC zkplatform GIF::GIF PNG::PNG)
 
-# The 16 x 16 program icon for the desktop, from the game's icon picture
-# (a drawn ball while the game has none).
-add_executable(zk_icon ${CMAKE_CURRENT_LIST_DIR}/zk_icon.cpp)
-target_link_libraries(zk_icon PRIVATE zkrecord)
-set(ZK_QUIB_ICON ${CMAKE_BINARY_DIR}/icons/quib.png)
-set(ZK_QUIB_ICON_GIF ${PROJECT_SOURCE_DIR}/game/assets/quib_icon.gif)
-if(NOT EXISTS ${ZK_QUIB_ICON_GIF})
-  set(ZK_QUIB_ICON_GIF)
-endif()
-add_custom_command(OUTPUT ${ZK_QUIB_ICON}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons
-  COMMAND zk_icon ${ZK_QUIB_ICON} ${ZK_QUIB_ICON_GIF}
-  DEPENDS zk_icon ${ZK_QUIB_ICON_GIF}
-  COMMENT "Writing the quib icon"
-  VERBATIM)
-add_custom_target(quib-icon ALL DEPENDS ${ZK_QUIB_ICON})
-include(GNUInstallDirs)
-install(FILES ${ZK_QUIB_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps)
-
 # The game library and the test suite are configured after this folder, so
 # the recorder, its targets and the tests that run it and the install are
 # added once everything exists.
@@ -40,18 +21,34 @@ function(zk_record_wire)
   set(dir ${PROJECT_SOURCE_DIR}/tools)
   # The README's pictures: a screenshot and a short animated GIF of a game.
   set(ZK_DEMO_SCRIPT ${PROJECT_SOURCE_DIR}/docs/quib-demo.txt)
-  set(ZK_DEMO_FRAMES 870)
-  set(ZK_DEMO_SHOT 722)
+  set(ZK_DEMO_FRAMES 869)
+  set(ZK_DEMO_SHOT 721)
   if(TARGET quibgame)
     # The only program that links the game with the headless device.
     add_executable(zk_record ${dir}/zk_record.cpp $<TARGET_OBJECTS:zkdevice_headless>)
     target_compile_definitions(zk_record PRIVATE ZK_NO_MAIN_RENAME)
     target_link_libraries(zk_record PRIVATE zkrecord quibgame zklib)
     add_custom_target(docs-pictures
-      COMMAND zk_record --program quib --script ${ZK_DEMO_SCRIPT} --frames ${ZK_DEMO_FRAMES} --from 1
+      COMMAND zk_record --program quib --script ${ZK_DEMO_SCRIPT} --frames ${ZK_DEMO_FRAMES}
               --png ${ZK_DEMO_SHOT}:${PROJECT_SOURCE_DIR}/docs/quib.png --gif ${PROJECT_SOURCE_DIR}/docs/quib.gif
       DEPENDS ${ZK_DEMO_SCRIPT}
       COMMENT "Recording docs/quib.png and docs/quib.gif from docs/quib-demo.txt"
+      VERBATIM)
+  endif()
+  if(TARGET quibgame AND TARGET zktour)
+    # Sheets for people to look at: the fonts, the small balls turned, the
+    # board and the tour's scenes, at 3x (the tour at 1x) in build/sheets.
+    add_executable(zk_sheet ${dir}/zk_sheet.cpp $<TARGET_OBJECTS:zkdevice_headless>)
+    target_compile_definitions(zk_sheet PRIVATE ZK_NO_MAIN_RENAME)
+    target_link_libraries(zk_sheet PRIVATE zkrecord quibgame zktour zklib)
+    set(out ${CMAKE_BINARY_DIR}/sheets)
+    add_custom_target(sheets
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+      COMMAND zk_sheet fonts ${out}/fonts.png
+      COMMAND zk_sheet balls ${out}/balls.png
+      COMMAND zk_sheet background ${out}/background.png
+      COMMAND zk_sheet tour ${out}/tour.png 1
+      COMMENT "Drawing the font, ball, background and tour sheets into ${out}"
       VERBATIM)
   endif()
   if(TARGET zk_tests)

@@ -1,6 +1,8 @@
 // Paints Quib's pictures and writes them as GIF89a files with giflib.
 //
-// Usage: zk_assets <output folder>
+// Usage: zk_assets <output folder>          the game's pictures
+//        zk_assets --tour <output folder>   the tour's (zk_assets_tour.cpp)
+//        zk_assets --icons <output folder>  both programs' desktop icons (PNG)
 //
 // The pictures are drawn procedurally here, so this file is where the art
 // lives: change it and rebuild the `assets` target to regenerate
@@ -15,12 +17,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "zk_picture.h"
+
+int zk_assets_tour(const char* folder);  // the engine tour's pictures, tools/zk_assets_tour.cpp
+Picture paintTourIcon(int size);         // the tour's icon, painted size x size, same file
 
 namespace {
 
@@ -222,28 +230,6 @@ void paintBallFrame(Picture& p, int size, int frame, int count) {
         }
     if (count <= 0) return;
     const uint8_t base = hueBase(count);
-    if (small) {
-        // A 6 x 10 glyph is too tall for a 16-pixel ball: a hand-set 5 x 7
-        // numeral in white with a dark outline, centred.
-        static constexpr std::string_view tiny[3][7] = {
-            {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."},
-            {".###.", "#...#", "....#", "..##.", ".#...", "#....", "#####"},
-            {"####.", "....#", "....#", ".###.", "....#", "....#", "####."},
-        };
-        const auto& g = tiny[count - 1];
-        const int gx = (size - 5) / 2, gy = (size - 7) / 2;
-        auto on = [&](int x, int y) { return x >= 0 && y >= 0 && x < 5 && y < 7 && g[size_t(y)][size_t(x)] == '#'; };
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) {
-                if (p.at(x, oy + y) == 0 || p.at(x, oy + y) == kOutline) continue;
-                bool near = false;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) near = near || on(x - gx + dx, y - gy + dy);
-                if (on(x - gx, y - gy)) p.at(x, oy + y) = kWhite;
-                else if (near) p.at(x, oy + y) = base;
-            }
-        return;
-    }
     // A stroked numeral about 56 % of the diameter high, white with an
     // outline in the darkest shade of the ball's hue and a soft drop shadow.
     const double gh = size * 0.54, scale = gh / 1.4;
@@ -263,9 +249,49 @@ void paintBallFrame(Picture& p, int size, int frame, int count) {
         }
 }
 
+// The two small pictures (16 and 32) are what a flying ball and most balls
+// at rest show, always turned by the ball's angle and sampled pixel for
+// pixel, 1:1 or a little larger. Nothing in them may break up when turned:
+// the ball is one flat colour (any band or spot would turn into ragged
+// steps), the rim is two pixels wide and the numeral is a bold glyph with
+// strokes of two pixels (four in the larger picture).
+void paintSmallBallFrame(Picture& p, int size, int frame, int count) {
+    // 6 x 10 numerals with two-pixel strokes; the 32 picture doubles them.
+    static constexpr std::string_view glyphs[3][10] = {
+        {"..##..", ".###..", "####..", "..##..", "..##..", "..##..", "..##..", "..##..", "######", "######"},
+        {".####.", "######", "##..##", "....##", "...###", "..###.", ".###..", "###...", "######", "######"},
+        {"#####.", "######", "....##", "....##", ".####.", ".####.", "....##", "....##", "######", "#####."},
+    };
+    const int scale = size / 16, oy = frame * size;
+    const double R = size / 2.0, rim = 2.0;
+    const auto& g = glyphs[count - 1];
+    const int gx = size / 2 - 3 * scale, gy = size / 2 - 5 * scale;
+    auto ink = [&](int x, int y) {
+        const int u = (x - gx) / scale, v = (y - gy) / scale;
+        return x >= gx && y >= gy && u < 6 && v < 10 && g[size_t(v)][size_t(u)] == '#';
+    };
+    const uint8_t base = hueBase(count);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const double d = std::hypot(x + 0.5 - R, y + 0.5 - R) / (R - 0.5);  // 1 at the edge
+            uint8_t c = 0;
+            if (d <= 1.0) {
+                if (ink(x, y)) c = kWhite;
+                else if (d > 1.0 - rim / (R - 0.5)) c = kOutline;
+                else c = uint8_t(base + 1);
+            }
+            p.at(x, oy + y) = c;
+        }
+}
+
 Picture paintBalls(int size) {
     Picture p(size, size * 4, kBallPalette);
-    for (int k = 0; k < 4; ++k) paintBallFrame(p, size, k, k);
+    for (int k = 0; k < 4; ++k) {
+        if (size <= 32 && k > 0)
+            paintSmallBallFrame(p, size, k, k);
+        else
+            paintBallFrame(p, size, k, k);
+    }
     return p;
 }
 
@@ -290,7 +316,8 @@ Picture paintNumbers() {
     return p;
 }
 
-// A rounded panel: fill by row, a bright border, hard corners against the key.
+// A rounded panel: a lighter upper and a darker lower half, a bright border,
+// hard corners against the key.
 void paintPanel(Picture& p, double radius, uint8_t border, uint8_t inner, uint8_t fillTop, uint8_t fillBottom) {
     for (int y = 0; y < p.h; ++y)
         for (int x = 0; x < p.w; ++x) {
@@ -300,7 +327,7 @@ void paintPanel(Picture& p, double radius, uint8_t border, uint8_t inner, uint8_
             double depth = radius - d;  // distance from the outer edge, along the corners
             double edge = std::min({double(x), double(y), double(p.w - 1 - x), double(p.h - 1 - y)});
             if (d > 0) edge = std::min(edge, depth);
-            uint8_t c = rampStep(double(y) / (p.h - 1), 2, x, y, true) ? fillBottom : fillTop;
+            uint8_t c = y * 2 < p.h ? fillTop : fillBottom;  // two clean halves: a dither would read as grain
             if (edge < 1.0) c = border;
             else if (edge < 2.0) c = inner;
             p.at(x, y) = c;
@@ -373,49 +400,6 @@ Picture paintCanon() {
 }
 
 // ------------------------------------------------------------------ background
-// Median-cut quantiser for the 24-bit background (256 colours).
-std::vector<RGB> medianCut(const std::vector<RGB>& pixels, int colours) {
-    struct Box {
-        std::vector<RGB> px;
-    };
-    std::vector<Box> boxes{{pixels}};
-    auto range = [](const Box& b, int ch) {
-        int lo = 255, hi = 0;
-        for (RGB c : b.px) {
-            int v = ch == 0 ? c.r : ch == 1 ? c.g : c.b;
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-        return hi - lo;
-    };
-    while (int(boxes.size()) < colours) {
-        int best = -1, bestRange = 0, bestCh = 0;
-        for (size_t i = 0; i < boxes.size(); ++i) {
-            if (boxes[i].px.size() < 2) continue;
-            for (int ch = 0; ch < 3; ++ch) {
-                int r = range(boxes[i], ch);
-                if (r > bestRange) bestRange = r, best = int(i), bestCh = ch;
-            }
-        }
-        if (best < 0) break;
-        auto& v = boxes[size_t(best)].px;
-        auto key = [bestCh](RGB c) { return bestCh == 0 ? c.r : bestCh == 1 ? c.g : c.b; };
-        std::sort(v.begin(), v.end(), [&](RGB a, RGB b) { return key(a) < key(b); });
-        Box upper{std::vector<RGB>(v.begin() + ptrdiff_t(v.size() / 2), v.end())};
-        v.resize(v.size() / 2);
-        boxes.push_back(std::move(upper));
-    }
-    std::vector<RGB> pal;
-    for (const Box& b : boxes) {
-        long r = 0, g = 0, bl = 0;
-        for (RGB c : b.px) r += c.r, g += c.g, bl += c.b;
-        long n = long(b.px.size());
-        pal.push_back(RGB{uint8_t(r / n), uint8_t(g / n), uint8_t(bl / n)});
-    }
-    while (pal.size() < size_t(colours)) pal.push_back(RGB{0, 0, 0});
-    return pal;
-}
-
 RGB mix(RGB a, RGB b, double t) {
     t = std::clamp(t, 0.0, 1.0);
     return RGB{uint8_t(a.r + (b.r - a.r) * t + 0.5), uint8_t(a.g + (b.g - a.g) * t + 0.5),
@@ -474,33 +458,87 @@ Picture paintBackground() {
             if (d > 15.8) c = RGB{24, 26, 38};
             put(x, y, c);
         }
-    std::vector<RGB> pal = medianCut(rgb, 256);
-    Picture p(W, H, pal);
+    // The screen shows RGB565, where gradients this gentle have only a few
+    // steps a channel, and each step would show as a band. So every channel
+    // is dithered between its two nearest RGB565 levels with a 4 x 4
+    // ordered pattern; neighbouring levels differ too little for the
+    // pattern to show, and the picture keeps few enough colours for an
+    // exact palette.
+    auto level = [](uint8_t v, int shift, double threshold) {
+        const double exact = v / double(1 << shift);
+        const int top = 255 >> shift;
+        const int l = std::min(top, int(exact) + (exact - int(exact) > threshold ? 1 : 0));
+        return uint8_t((l << shift) | (l >> (8 - 2 * shift)));  // converts back to level l
+    };
+    std::map<uint32_t, uint8_t> index;
+    std::vector<RGB> pal;
+    std::vector<uint8_t> px(rgb.size());
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
-            // Ordered dither of +-3 levels hides the steps of the gradients.
-            RGB c = rgb[size_t(y) * W + x];
-            const int off = int(std::lround((bayer(x, y) - 0.5) * 6));
-            auto nudge = [off](uint8_t v) { return uint8_t(std::clamp(int(v) + off, 0, 255)); };
-            c = RGB{nudge(c.r), nudge(c.g), nudge(c.b)};
-            int best = 0, bestD = 1 << 30;
-            for (int i = 0; i < 256; ++i) {
-                int dr = c.r - pal[size_t(i)].r, dg = c.g - pal[size_t(i)].g, db = c.b - pal[size_t(i)].b;
-                int dd = dr * dr * 3 + dg * dg * 4 + db * db * 2;
-                if (dd < bestD) bestD = dd, best = i;
+            const RGB c = rgb[size_t(y) * W + x];
+            const double t = bayer(x, y);
+            const RGB d{level(c.r, 3, t), level(c.g, 2, t), level(c.b, 3, t)};
+            const uint32_t key = uint32_t(d.r) << 16 | uint32_t(d.g) << 8 | d.b;
+            auto [it, added] = index.try_emplace(key, uint8_t(pal.size()));
+            if (added) pal.push_back(d);
+            px[size_t(y) * W + x] = it->second;
+            if (pal.size() > 256) {
+                std::fprintf(stderr, "zk_assets: the background needs more than 256 colours\n");
+                std::exit(1);
             }
-            p.at(x, y) = uint8_t(best);
         }
+    pal.resize(256, RGB{0, 0, 0});  // the board picture is a 256-colour GIF
+    Picture p(W, H, pal);
+    p.px = px;
     return p;
 }
 
-// The program icon: the small green ball carrying its 3.
-Picture paintIcon() {
-    Picture p(16, 16, kBallPalette);
-    Picture balls = paintBalls(16);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) p.at(x, y) = balls.at(x, 3 * 16 + y);
-    return p;
+// Quib's icon at a size in pixels, and how much it is to be shrunk: the
+// green ball carrying its 3. At 16 and 32 it is the game's own picture, so
+// the window icon and the small desktop icons are exactly what the game
+// shows; larger, it is the shaded ball painted four times (256: twice) the
+// size, to be shrunk with smooth edges.
+struct Icon {
+    Picture picture;
+    int shrink;
+};
+
+Icon quibIcon(int size) {
+    if (size <= 32) {
+        Picture p(size, size, kBallPalette);
+        const Picture balls = paintBalls(size);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) p.at(x, y) = balls.get(x, 3 * size + y);
+        return {p, 1};
+    }
+    const int shrink = size >= 256 ? 2 : 4;
+    Picture p(size * shrink, size * shrink, kBallPalette);
+    paintBallFrame(p, size * shrink, 0, 3);
+    return {p, shrink};
+}
+
+// The desktop icons of both programs as <folder>/hicolor/<n>x<n>/apps/
+// quib.png and zk_tour.png, at the sizes desktops look for.
+int writeIcons(const std::string& folder) {
+    int failures = 0;
+    for (int size : {16, 32, 48, 128, 256}) {
+        const std::string n = std::to_string(size);
+        const std::string dir = folder + "/hicolor/" + n + "x" + n + "/apps";
+        std::error_code ignored;
+        std::filesystem::create_directories(dir, ignored);
+        const Icon quib = quibIcon(size);
+        const int tourShrink = size <= 32 ? 1 : size >= 256 ? 2 : 4;
+        const std::pair<std::string, bool> written[] = {
+            {dir + "/quib.png", writeIconPng(dir + "/quib.png", quib.picture, quib.shrink)},
+            {dir + "/zk_tour.png",
+             writeIconPng(dir + "/zk_tour.png", paintTourIcon(size * tourShrink), tourShrink)}};
+        for (const auto& [path, ok] : written)
+            if (!ok) {
+                std::fprintf(stderr, "zk_assets: cannot write %s\n", path.c_str());
+                ++failures;
+            }
+    }
+    return failures ? 1 : 0;
 }
 
 // Checks the colour convention before anything is written.
@@ -514,12 +552,12 @@ bool checkKey(const std::string& name, const Picture& p, bool keyed) {
 
 }  // namespace
 
-int zk_assets_tour(const char* folder);  // the engine tour's pictures, tools/zk_assets_tour.cpp
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string_view(argv[1]) == "--tour") return zk_assets_tour(argv[2]);
+    if (argc == 3 && std::string_view(argv[1]) == "--icons") return writeIcons(argv[2]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: zk_assets <output folder>\n");
+        std::fprintf(stderr, "usage: zk_assets [--tour | --icons] <output folder>\n");
         return 2;
     }
     const std::string out = argv[1];
@@ -538,7 +576,7 @@ int main(int argc, char** argv) {
     items.push_back({"quib_score", paintScoreLabel(), true});
     items.push_back({"quib_gameover", paintGameOver(), true});
     items.push_back({"quib_canon", paintCanon(), true});
-    items.push_back({"quib_icon", paintIcon(), true});
+    items.push_back({"quib_icon", quibIcon(16).picture, true});
     int failures = 0;
     for (const Item& it : items) {
         if (!checkKey(it.name, it.pic, it.keyed)) {

@@ -19,6 +19,7 @@
 #include "zk_picture.h"
 
 int zk_assets_tour(const char* folder);
+Picture paintTourIcon(int size);
 
 namespace {
 
@@ -308,6 +309,41 @@ Picture paintBackdrop() {
 }
 
 }  // namespace
+
+// The tour's desktop icon, size x size: its star on a rounded indigo tile
+// with a light edge, the colours of the tour's panels.
+Picture paintTourIcon(int size) {
+    Picture p(size, size,
+              {kKey, {190, 95, 0}, {255, 210, 0}, {255, 245, 150}, {255, 165, 0}, {34, 38, 92}, {104, 108, 255},
+               {14, 16, 40}});
+    const double s = size / 32.0, edge = std::max(1.0, size / 40.0);
+    std::vector<std::pair<double, double>> star;
+    for (int k = 0; k < 10; ++k) {
+        const double a = k * kPi / 5 - kPi / 2;
+        const double r = (k % 2 ? 5.4 : 12.6) * s;
+        star.emplace_back(16 * s + r * std::cos(a), 16.8 * s + r * std::sin(a));
+    }
+    paint(p, 0, size, [&](double x, double y) -> uint8_t {
+        // The tile: a square with corners rounded by a quarter of its side.
+        const double half = 16 * s - 0.5, corner = 8 * s;
+        const double qx = std::max(std::fabs(x - 16 * s) - (half - corner), 0.0);
+        const double qy = std::max(std::fabs(y - 16 * s) - (half - corner), 0.0);
+        const double inside = corner - std::hypot(qx, qy);  // distance in from the tile's edge
+        if (inside < 0) return 0;
+        if (inside < edge) return 7;
+        if (inside < 2 * edge) return 6;
+        if (!inPolygon(x, y, star)) return 5;
+        for (size_t k = 0; k < star.size(); ++k) {  // the star's outline
+            const auto [ax, ay] = star[k];
+            const auto [bx, by] = star[(k + 1) % star.size()];
+            if (segDist(x, y, ax, ay, bx, by) < s) return 1;  // none at 16, where it would fill the star
+        }
+        if (std::hypot(x - 16 * s, y - 16.8 * s) < 2.6 * s) return 3;
+        const double dx = x - 16 * s, dy = y - 16.8 * s;
+        return dx + dy < 0 ? 3 : (dx > 2 * dy ? 2 : 4);
+    });
+    return p;
+}
 
 int zk_assets_tour(const char* folder) {
     struct Item {

@@ -16,7 +16,8 @@
 // bit first, rows of the letter's own width; LetterStart[c] counts bytes of
 // the 16-bit expanded array (2 per pixel). Every rule the engine relies on
 // (heights, code coverage, space widths, packed sizes, the debug tile
-// numbering) is checked here, so a sheet that breaks one is refused.
+// numbering) is checked here, and so is the even spacing (kTrailing), so a
+// sheet that breaks one is refused.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,6 +105,24 @@ bool hasGlyph(int font, int c) {
 constexpr int kHeights[5] = {6, 8, 9, 12, 14};
 constexpr int kSizes[5] = {306, 480, 738, 1289, 1978};
 constexpr int kSpace[5] = {1, 1, 1, 2, 3};
+// The blank columns after every glyph but the space (none before it): the
+// same in all the glyphs of a font, so that letters of one width have one
+// advance and words space evenly. The packed sizes are met by the widths of
+// the glyphs themselves.
+constexpr int kTrailing[5] = {0, 0, 1, 1, 1};
+
+// A glyph's blank columns before and after its ink.
+std::pair<int, int> blankColumns(const Glyph& g) {
+    auto blank = [&](int x) {
+        for (const std::string& row : g.rows)
+            if (row[size_t(x)] == '#') return false;
+        return true;
+    };
+    int before = 0, after = 0;
+    while (before < g.width && blank(before)) ++before;
+    while (after < g.width - before && blank(g.width - 1 - after)) ++after;
+    return {before, after};
+}
 
 void emitBytes(std::ostringstream& o, const std::vector<uint8_t>& b) {
     for (size_t i = 0; i < b.size(); ++i) {
@@ -132,6 +152,9 @@ std::string fontUnit(const std::string& dir) {
             if (it == s.glyphs.end()) continue;
             if (it->second.width < 1 || it->second.width > 127) fail(name + ": bad width at " + std::to_string(c));
             width[c] = it->second.width;
+            if (c != 32 && blankColumns(it->second) != std::pair{0, kTrailing[n]})
+                fail(name + ": glyph " + std::to_string(c) + " must start with ink and end in " +
+                     std::to_string(kTrailing[n]) + " blank column(s)");
             bits += long(width[c]) * s.height;
         }
         if (width[32] != kSpace[n]) fail(name + ": the space must be " + std::to_string(kSpace[n]) + " wide");

@@ -1,5 +1,6 @@
-// The indexed pictures the painting tool draws, and their GIF89a writer,
-// shared by the game's and the tour's painters.
+// The indexed pictures the painting tool draws, their GIF89a writer and
+// the PNG writer for desktop icons, shared by the game's and the tour's
+// painters.
 #pragma once
 
 #include <cstddef>
@@ -34,3 +35,10 @@ struct Picture {
 // block with the delay (hundredths of a second), and one more block after the
 // last frame makes that frame wait too before a player loops.
 bool writeGif(const std::string& path, const std::vector<Picture>& frames, int delay = 0);
+
+// Writes the picture as an 8-bit RGBA PNG, index 0 (the key) fully
+// transparent. With shrink n, every n x n block of the picture becomes one
+// pixel whose colour is the mean of the block's opaque pixels and whose
+// opacity is their share of the block: a picture painted n times larger
+// gives an icon with smooth edges. Nothing in the file varies between runs.
+bool writeIconPng(const std::string& path, const Picture& p, int shrink = 1);

@@ -13,8 +13,8 @@
 //              as an animated GIF at 40 frames per second.
 //
 // Frame N is the N-th picture the program shows, counted from 0; frame 0 is
-// the window's first paint, before the program's first frame. At 40 frames
-// per second, frame N is shown at about N x 25 ms.
+// its first composed frame. At 40 frames per second, frame N is shown at
+// about 30 + N x 25 ms.
 //
 // The script: one event a line, '#' starts a comment.
 //   <time> down|move|up <x> <y>
@@ -25,7 +25,9 @@
 //       an up at a later frame.
 //   random <seed> <taps>
 //       a player tapping <taps> times at frames and places drawn from
-//       <seed> (each tap held for two frames, below the top 24 rows).
+//       <seed> alone (one to two seconds apart, each held for two frames,
+//       below the top 24 rows): the same seed plays the same taps whatever
+//       the run's length.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +56,7 @@ const Program programs[] = {
 };
 
 const Program* chosen = nullptr;
+ZkRecordJob job;
 
 int usage(const char* why) {
     if (why) std::fprintf(stderr, "zk_record: %s\n", why);
@@ -87,14 +90,18 @@ void finished() {
 
 }  // namespace
 
-// The shell calls the game's main through this name.
-int zk_main() { return chosen ? chosen->main() : 0; }
+// The shell calls the game's main through this name, once its window is
+// up: the recording starts here, so the shell's first paint (of a back
+// buffer nothing has drawn into yet) is not frame 0.
+int zk_main() {
+    zk_record_begin(job, finished);
+    return chosen ? chosen->main() : 0;
+}
 void zk_DoVect(uint8_t layer) {
     if (chosen && chosen->doVect) chosen->doVect(layer);
 }
 
 int main(int argc, char** argv) {
-    ZkRecordJob job;
     std::string programName, scriptPath;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -143,10 +150,10 @@ int main(int argc, char** argv) {
 
     zk_use_device(zk_headless_device());
     zk_headless_reset();
-    zk_record_begin(job, finished);
     static char module;
     static WCHAR noCommandLine[] = L"";
-    WinMain(reinterpret_cast<HINSTANCE>(&module), nullptr, noCommandLine, SW_SHOW);
+    if (WinMain(reinterpret_cast<HINSTANCE>(&module), nullptr, noCommandLine, SW_SHOW) != 0)
+        return 1;  // the shell could not start the program, and said why
     // The program left by itself (its quit button) before the last frame.
     if (!zk_record_end(error)) {
         std::fprintf(stderr, "zk_record: %s\n", error.c_str());

@@ -180,14 +180,13 @@ bool zk_parse_script(const std::string& text, ZkRecordJob& job, std::string& err
     return true;
 }
 
-std::vector<ZkScriptEvent> zk_random_taps(const ZkRandomPlayer& player, int frames) {
+std::vector<ZkScriptEvent> zk_random_taps(const ZkRandomPlayer& player) {
     std::vector<ZkScriptEvent> out;
-    if (frames < 4) return out;
     uint64_t state = player.seed;
-    std::vector<uint32_t> at;
-    for (int i = 0; i < player.taps; ++i) at.push_back(uint32_t(1 + nextRandom(state) % uint64_t(frames - 3)));
-    std::sort(at.begin(), at.end());
-    for (uint32_t f : at) {
+    uint32_t f = 0;
+    for (int i = 0; i < player.taps; ++i) {
+        // The gap to this tap (the first from frame 0), then its place.
+        f += uint32_t((i == 0 ? 1 : 3) + nextRandom(state) % 78);
         int x = int(nextRandom(state) % ZK_SCREEN_W);
         int y = int(24 + nextRandom(state) % (ZK_SCREEN_H - 24));
         out.push_back({true, f, WM_LBUTTONDOWN, x, y});
@@ -224,7 +223,7 @@ void zk_record_begin(const ZkRecordJob& job, void (*whenDone)()) {
             zk_headless_event(e.time, e.message, e.x, e.y);
     }
     for (const ZkRandomPlayer& p : job.players)
-        for (const ZkScriptEvent& e : zk_random_taps(p, job.frames)) R.frameEvents.push_back(e);
+        for (const ZkScriptEvent& e : zk_random_taps(p)) R.frameEvents.push_back(e);
     std::stable_sort(R.frameEvents.begin(), R.frameEvents.end(),
                      [](const ZkScriptEvent& a, const ZkScriptEvent& b) { return a.time < b.time; });
     R.nextEvent = 0;

@@ -5,8 +5,9 @@
 // are here so that tests can drive them with programs of their own.
 //
 // Frames: frame N is the N-th picture the program shows (presents), counted
-// from 0 (frame 0 is the window's first paint, before the program's first
-// frame). An event at frame N is posted when frame N is shown, so the
+// from 0: frame 0 is the program's first composed frame (the shell's paint
+// of the empty back buffer, before the program runs, is not counted). An
+// event at frame N is posted when frame N is shown, so the
 // program sees it at the end of the frame slot that follows and reacts in
 // frame N + 1. Events at one frame are delivered in script order, in the
 // same pump: to be seen as a tap, a down needs its up at a later frame.
@@ -44,17 +45,21 @@ struct ZkRecordJob {
 // zk_record.cpp). False, with "line N: ..." in error, on a malformed line.
 bool zk_parse_script(const std::string& text, ZkRecordJob& job, std::string& error);
 
-// The taps of a random player over a run of `frames` frames: `taps` taps at
-// frames drawn from the seed, each a down and, two frames later, an up at
-// the same place, away from the top rows (where a quit button would be).
-std::vector<ZkScriptEvent> zk_random_taps(const ZkRandomPlayer& player, int frames);
+// The taps of a random player: `taps` taps, each a down and, two frames
+// later, an up at the same place, away from the top rows (where a quit
+// button would be). The first comes at frame 1 to 78 and each next one 3
+// to 80 frames after the last, all drawn from the seed alone, so a seed
+// plays the same game in a run of any length (taps past its end are never
+// delivered).
+std::vector<ZkScriptEvent> zk_random_taps(const ZkRandomPlayer& player);
 
 // Checks the job's frame numbers against its length.
 bool zk_check_job(const ZkRecordJob& job, std::string& error);
 
-// Arms the recorder on the headless device (call after the platform and
-// device reset, before WinMain): schedules the events and hooks the
-// presents. whenDone, if given, is called (from inside the paint of the
+// Arms the recorder on the headless device: schedules the events and hooks
+// the presents. Call it as the program starts, in the entry the shell calls
+// (after the platform and device reset), so that the shell's first paint
+// is not counted as a frame. whenDone, if given, is called (from inside the paint of the
 // last frame) once job.frames frames were shown.
 void zk_record_begin(const ZkRecordJob& job, void (*whenDone)());
 // True once the run has shown all its frames; the program may leave then.

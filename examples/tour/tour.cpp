@@ -36,7 +36,7 @@ namespace {
 constexpr uint8_t kBgDebug = 0, kBgLabels = 1, kBgTicker = 2, kBgShapes = 3, kBgPanels = 13, kBgBackdrop = 15;
 
 constexpr uint16_t kWhite = 0xFFFF, kGrey = 0xA534, kCyan = 0x07FF, kYellow = 0xFFE0, kGreen = 0x87F0, kOrange = 0xFD20,
-                   kPink = 0xFB56, kNavy = 0x10A8, kPanel = 0x2129, kEdge = 0x6B7F;
+                   kPink = 0xFB56, kNavy = 0x10A8, kPanel = 0x2129, kEdge = 0x6B7F, kCallNames = 0x9D7F;
 
 SpriteImage *imgNext, *imgClock, *imgFish, *imgStar, *imgDonut, *imgButtons;
 
@@ -108,27 +108,27 @@ void textSetup() {
     static const char* const names[5] = {"Font 0: six pixels, the smallest", "Font 1: eight pixels high",
                                          "Font 2: nine pixels high", "Font 3: twelve pixels", "Font 4: fourteen"};
     static const uint16_t colours[5] = {kWhite, kCyan, kYellow, kGreen, kOrange};
-    for (int f = 0, y = 24; f < 5; y += zk_deffonts[f]->height + 3, ++f)
+    for (int f = 0, y = 35; f < 5; y += zk_deffonts[f]->height + 3, ++f)
         line(uint8_t(10 + f), 8, y, names[f], colours[f], uint8_t(f));
 
     static const char* const heads[4] = {"Left. ", "Right. ", "Centre. ", "Justified. "};
     for (int a = 0; a < 4; ++a) {
-        const int left = a % 2 ? 124 : 6, top = a < 2 ? 92 : 156;
+        const int left = a % 2 ? 124 : 6, top = a < 2 ? 100 : 164;
         panel(left - 2, top - 2, left + 111, top + 59);
         char text[160];
         std::snprintf(text, sizeof text, "%s%s", heads[a], kParagraph);
         label(uint8_t(20 + a), left + 2, top + 1, left + 108, top + 58, text, a == 3 ? kYellow : kWhite, 1, uint8_t(a));
     }
 
-    panel(6, 220, 233, 244, 0xFE60, 0xFFF0);
-    line(30, 6, 226, "This slot is blended", kNavy, 3, 2);
+    panel(6, 227, 233, 251, 0xFE60, 0xFFF0);
+    line(30, 6, 233, "This slot is blended", kNavy, 3, 2);
 
     // The ticker lives on text layer 2, which draws inside clip window 2.
-    ZK_SetWindowLimits(2, 20, 252, 219, 270);
-    frameBox(19, 251, 220, 271, kYellow);
+    ZK_SetWindowLimits(2, 20, 259, 219, 277);
+    frameBox(19, 258, 220, 278, kYellow);
     ZK_LoadTextBg(kBgTicker);
     zk_bg[kBgTicker].window = 2;
-    line(31, 20, 276, "a text layer clipped by window 2", kGrey, 0, 2);
+    line(31, 20, 283, "a text layer clipped by window 2", kGrey, 0, 2);
     tickerX = 220;
 }
 
@@ -142,33 +142,52 @@ void textStep() {
         "Text slots are laid out once and drawn every frame ... the clip window "
         "cuts letters at its edges ...";
     zk_textinfo.layer = kBgTicker;
-    ZK_Text(0, int16_t(tickerX), 254, int16_t(tickerX + 2000), 254 + 14, ticker, kCyan, 4, int32_t(sizeof ticker - 1));
+    ZK_Text(0, int16_t(tickerX), 261, int16_t(tickerX + 2000), 261 + 14, ticker, kCyan, 4, int32_t(sizeof ticker - 1));
     const int end = ZK_LetterPos.places[ZK_LetterPos.count].x;
     zk_textinfo.layer = kBgLabels;
     tickerX = end < 20 ? 220 : tickerX - 1;
 }
 
 // ================================================================ 2: the debug overlay
+// The overlay is a grid of 40 x 53 cells of 6 x 6 pixels over the whole
+// screen; the scene fills it from below the title to above the buttons, a
+// blank row between lines, one panel behind each group.
 void debugSetup() {
     ZK_InitDebug(kBgDebug);  // the frame rate now shows at cell (0, 0)
-    ZK_DebugText(2, 5, "%c6The debug overlay prints in 6x6 cells");
-    ZK_DebugText(2, 6, "%c8the frame rate stays in the corner");
-    ZK_DebugText(2, 9, "%c5Numbers   %d %d %d", 42, -7, 0);
-    ZK_DebugText(2, 11, "%c2Hex       %x %x", 255u, 0xC0FFEEu);
-    ZK_DebugText(2, 13, "%c6Fixed     %f2 %f3 %f0", 3.14159, -0.25, 7.5);
-    ZK_DebugText(2, 15, "%c1Padded    [%05d] [%03d] [%.6d]", -42, 7, 123);
-    ZK_DebugText(2, 17, "%c7Strings   %s", "in any colour");
-    ZK_DebugText(2, 19, "Colours   %c00%c11%c22%c33%c44%c55%c66%c77%c88");
-    ZK_DebugText(2, 21, "%c5Two lines/nin one call");
-    ZK_DebugText(2, 23, "%c8A lone % prints as itself");
-    panel(6, 146, 233, 196);
+    panel(6, 38, 233, 64);
+    ZK_DebugText(2, 7, "%c6The overlay prints in 6 x 6 cells;");
+    ZK_DebugText(2, 9, "%c8the frame rate stays in the corner.");
+
+    panel(6, 66, 233, 140);
+    ZK_DebugText(2, 12, "%c5Numbers   %d %d %d", 42, -7, 0);
+    ZK_DebugText(2, 14, "%c2Hex       %x %x", 255u, 0xC0FFEEu);
+    ZK_DebugText(2, 16, "%c6Fixed     %f2 %f3 %f0", 3.14159, -0.25, 7.5);
+    ZK_DebugText(2, 18, "%c1Padded    [%05d] [%03d] [%.6d]", -42, 7, 123);
+    ZK_DebugText(2, 20, "%c7Strings   %s", "in any colour");
+    ZK_DebugText(2, 22, "Colours   %c00%c11%c22%c33%c44%c55%c66%c77%c88");
+
+    panel(6, 142, 233, 176);
+    ZK_DebugText(2, 25, "%c5Two lines/nin one call");
+    ZK_DebugText(2, 28, "%c8A lone % prints as itself");
+
+    panel(6, 180, 233, 236);
+    // Text past the end of a row goes on at the start of the next.
+    panel(6, 240, 233, 290);
+    ZK_DebugText(32, 41, "%c7A long line runs on at the row below.");
 }
 
 void debugStep() {
-    ZK_DebugText(2, 25, "%c0Frame     %d  ", sceneFrames);
-    ZK_DebugText(2, 27, "%c6Seconds   %f1  ", sceneFrames / double(zk_destFPS ? zk_destFPS : 40));
-    ZK_DebugText(2, 29, "%c5Stylus    %03d,%03d held %d  ", Stylus.x, Stylus.y, Stylus.heldFrames);
-    ZK_DebugText(2, 31, "%c2Frame ms  %d  ", zk_FPSms);
+    ZK_DebugText(2, 31, "%c0Frame     %d  ", sceneFrames);
+    ZK_DebugText(2, 33, "%c6Seconds   %f1  ", sceneFrames / double(zk_destFPS ? zk_destFPS : 40));
+    ZK_DebugText(2, 35, "%c5Stylus    %03d,%03d held %d  ", Stylus.x, Stylus.y, Stylus.heldFrames);
+    ZK_DebugText(2, 37, "%c2Frame ms  %d  ", zk_FPSms);
+    // Printing spaces erases: a marker under the stylus, the rest blank.
+    char row[41];
+    std::memset(row, ' ', 40);
+    row[40] = 0;
+    row[std::clamp(Stylus.x / 6, 0, 39)] = '^';
+    ZK_DebugText(0, 45, "%c6%s", row);
+    ZK_DebugText(2, 46, "%c8the marker follows the stylus  ");
 }
 
 void debugEnd() {
@@ -292,6 +311,7 @@ void stylusStep() {
 // A tile map scrolling in window 1, an animated GIF with its buttons, a
 // 16-bit layer to paint on, and a vector layer drawn by the hook.
 constexpr int kTile = 16, kTileCount = 7, kMapColumns = 32, kMapRows = 12;
+constexpr int kTilesTop = 48;  // the tile map's window: rows 48 .. 111, below the call names
 uint8_t tileSet[kTileCount * (kTile * kTile + 1)];
 uint32_t tileMap[kMapColumns * kMapRows];
 uint16_t tilePalettes[4][256];
@@ -365,9 +385,9 @@ void layersSetup() {
         const BgInfo info{1, 1, kMapColumns * kTile, kMapRows * kTile, kTile, kTile};
         ZK_BgLoadEx(TOUR_BG_TILES, &info, tileSet, tileMap, tilePalettes[0]);
         for (int k = 1; k < 4; ++k) zk_bg[TOUR_BG_TILES].tilePalettes[k] = tilePalettes[k];
-        ZK_SetWindowLimits(1, 0, 22, 239, 111);
+        ZK_SetWindowLimits(1, 0, kTilesTop, 239, 111);
         zk_bg[TOUR_BG_TILES].window = 1;
-        ZK_BgScrollXY(TOUR_BG_TILES, 0, 22);
+        ZK_BgScrollXY(TOUR_BG_TILES, 0, kTilesTop);
     }
     // The painting layer: a 16-bit picture.
     ZK_BgLoadGif16bit(TOUR_BG_PAINT, tour_canvas, tour_canvas_size);
@@ -414,7 +434,8 @@ void layersFrame() {
     // The loader puts the GIF's layer at (0, 0) each time it starts.
     ZK_BgScrollXY(TOUR_BG_GIF, 8, 118);
     // The tile map scrolls back and forth under its window.
-    ZK_BgScrollXY(TOUR_BG_TILES, -pingPong(t, kMapColumns * kTile - 240), 22 - pingPong(t / 2, kMapRows * kTile - 90));
+    ZK_BgScrollXY(TOUR_BG_TILES, -pingPong(t, kMapColumns * kTile - 240),
+                  kTilesTop - pingPong(t / 2, kMapRows * kTile - (112 - kTilesTop)));
 
     // Painting: the stroke from the last position to this one.
     const BgLayer& canvas = zk_bg[TOUR_BG_PAINT];
@@ -488,7 +509,7 @@ void fadesSetup() {
     for (int k = 0; k < 5; ++k) sprite(kFadeFish + k, imgFish, 32, 20, 30 + 45 * k, 100 + 30 * k)->priority = 300;
     for (int k = 0; k < 3; ++k) sprite(kFadeStar + k, imgStar, 32, 32, 50 + 70 * k, 262)->priority = 10;
     panel(12, 86, 227, 234, 0x7DFF, kWhite);
-    label(10, 10, 30, 230, 80,
+    label(10, 10, 36, 230, 86,
           "zk_fade.priority is 200: the fish and the backdrop behind it fade, the stars "
           "(priority 10) and this text stay bright.",
           kWhite, 1, 3);
@@ -516,8 +537,12 @@ void fadesEnd() {
 }
 
 // ================================================================ the tour
+// A scene: its title, the engine calls and records it shows (printed small
+// under the title, so the screen says what to look up in ZKlib.h), and its
+// steps.
 struct Scene {
     const char* title;
+    const char* calls;
     void (*setup)();
     void (*step)();
     void (*end)();
@@ -526,13 +551,23 @@ struct Scene {
 void nothing() {}
 
 const Scene kScenes[TOUR_SCENES + 1] = {
-    {"", nothing, nothing, nothing},
-    {"Text", textSetup, textStep, nothing},
-    {"Debug overlay", debugSetup, debugStep, debugEnd},
-    {"Sprites", spritesSetup, spritesStep, nothing},
-    {"Stylus", stylusSetup, stylusStep, nothing},
-    {"Layers", layersSetup, layersStep, layersEnd},
-    {"Fades", fadesSetup, fadesStep, fadesEnd},
+    {"", "", nothing, nothing, nothing},
+    {"Text", "ZK_LoadTextBg  ZK_Text  zk_textinfo.align  ZK_TextSlot[][].alpha  ZK_SetWindowLimits  zk_bg[].window",
+     textSetup, textStep, nothing},
+    {"Debug overlay", "ZK_InitDebug  ZK_DebugText  ZK_BgDelete  zk_debug_bg", debugSetup, debugStep, debugEnd},
+    {"Sprites",
+     "ZK_CreateSprite  ZK_StartSpriteAnimEx  ZK_SetSpriteLimits  ZK_SetWindowLimits  "
+     "sprite .flipX .flipY .alpha .angle .zoom .window",
+     spritesSetup, spritesStep, nothing},
+    {"Stylus",
+     "ZK_MoveSpriteEx  ZK_SpriteTouched  ZK_MovedSprite  Stylus .pressed .held .doubleTap .heldFrames .upFrames .dx .dy",
+     stylusSetup, stylusStep, nothing},
+    {"Layers",
+     "ZK_BgLoadEx  ZK_BgScrollXY  ZK_BgLoadGif16bit  ZK_BgSetPixelAlpha  ZK_BgLoadGif  ZK_GifInfo  "
+     "ZK_LoadVectoBg  ZK_VectoBgAddLine  ZK_VectoBgAddRectangle  zk_DoVect",
+     layersSetup, layersStep, layersEnd},
+    {"Fades", "zk_fade .priority .colour .level  sprite .priority  ZK_FadeOut  ZK_FadeIn", fadesSetup, fadesStep,
+     fadesEnd},
 };
 
 void beginScene(int n) {
@@ -543,6 +578,9 @@ void beginScene(int n) {
     ZK_LoadVectoBg(kBgPanels);  // and its panels
     zk_bg[kBgPanels].priority = 1000;
     line(0, 0, 3, kScenes[n].title, kWhite, 4, 2);
+    zk_textinfo.lineGap = 1;  // font 0's lines would touch
+    label(2, 4, 19, 235, 47, kScenes[n].calls, kCallNames, 0, 2);  // up to four lines
+    zk_textinfo.lineGap = 0;
     char text[16];
     std::snprintf(text, sizeof text, "%d / %d", n, int(TOUR_SCENES));
     line(1, 6, 306, text, kGrey, 1);
@@ -646,6 +684,8 @@ void Tour_DrawVectors(uint8_t layer) {
         }
     }
 }
+
+const char* Tour_CallNames(int scene) { return kScenes[scene >= 1 && scene <= TOUR_SCENES ? scene : 0].calls; }
 
 int Tour_Main() {
     ZK_Init();

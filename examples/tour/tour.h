@@ -53,6 +53,10 @@ constexpr int TOUR_PAINT_Y = 118;
 // button ends it.
 int Tour_Main();
 
+// The names of the engine calls and records scene n shows, which the scene
+// prints in font 0 under its title (text slot 2 of the labels layer, 1).
+const char* Tour_CallNames(int scene);
+
 // The tour's vector hook: draws the lines and rectangles of vector layer
 // `layer` into zk_buffer, clipped to the screen and to the layer's window.
 // A shape's colour is RGB565; mode 0 draws a rectangle's outline and mode 1
