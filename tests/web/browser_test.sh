@@ -11,5 +11,5 @@ trap 'rm -rf "$out"' EXIT
   exit 1
 }
 printf '' >"$out/none.txt"
-"$1" --program quib --script "$out/none.txt" --frames 3 --png "1:$out/1.png" --png "2:$out/2.png"
-"$2" "$here/browser_test.mjs" "$3" "$out/1.png" "$out/2.png" "$4"
+"$1" --program quib --script "$out/none.txt" --frames 2 --png "0:$out/first.png" --png "1:$out/second.png"
+"$2" "$here/browser_test.mjs" "$3" "$out/first.png" "$out/second.png" "$4"

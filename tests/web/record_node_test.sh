@@ -14,11 +14,11 @@ trap 'rm -rf "$out"' EXIT
 for build in native web; do
   run=("$native")
   [ $build = web ] && run=("$node" "$web")
-  "${run[@]}" --program quib --script "$script" --frames 870 --from 1 \
-    --png "1:$out/$build-1.png" --png "722:$out/$build-722.png" --gif "$out/$build.gif" \
+  "${run[@]}" --program quib --script "$script" --frames 869 \
+    --png "0:$out/$build-0.png" --png "721:$out/$build-721.png" --gif "$out/$build.gif" \
     || { echo "record_node_test: the $build recorder failed" >&2; exit 1; }
 done
-for f in -1.png -722.png .gif; do
+for f in -0.png -721.png .gif; do
   [ -s "$out/native$f" ] || { echo "record_node_test: native$f not written" >&2; exit 1; }
   cmp "$out/native$f" "$out/web$f" || { echo "record_node_test: native$f and web$f differ" >&2; exit 1; }
 done
