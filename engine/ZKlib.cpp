@@ -56,7 +56,8 @@ void ZK_Init() {
 }
 
 void ZK_SetWindowLimits(int n, int left, int top, int right, int bottom) {
-    ClipWindow& w = zk_window[n & 15];
+    if (n < 0 || n > 15) return;
+    ClipWindow& w = zk_window[n];
     w.left = int16_t(left);
     w.top = int16_t(top);
     w.right = int16_t(right);

@@ -4,7 +4,11 @@
 // The engine is procedural: its central records are globals that a game reads
 // and writes directly (zk_sprites entries, zk_bg, Stylus, zk_fade), sprites
 // and layers are addressed by number, and no operation reports an error or
-// checks its arguments unless its comment says so.
+// checks its arguments unless its comment says so. The one check they all
+// make: an operation given a window or layer number outside 0..15, or a
+// sprite number outside 0..4095 or of a slot never created, does nothing
+// (and returns 0 where it returns a value), so it never writes another
+// record.
 //
 // Units: 1024 = natural zoom; 512 angle units to a turn (0 right, 128 up);
 // opacity 0..32 (32 opaque); priorities 0..1023, 1023 drawn first.
@@ -35,10 +39,26 @@ extern uint8_t zk_showfps;
 extern uint32_t zk_fpscnt[64];
 extern uint8_t zk_nfps;
 
+// One frame: composes the picture, pumps the window's messages while it waits
+// for the end of the frame's slot (the picture is shown during the wait),
+// and samples the stylus into Stylus.
+//
+// When the window is closed from outside (its close button, SIGINT or
+// SIGTERM, the window destroyed by the desktop, the display connection
+// lost), the program ends inside ZK_Refresh with exit code 0: zk_clean's
+// releases run (images, sprites, layers, fonts, the screen given back, the
+// window closed), then functions registered with atexit and the destructors
+// of static objects. Code after the game's frame loop does not run, so a
+// game that must save something registers an atexit function for it.
 void ZK_Refresh();
 void ZK_SetFrameRate(uint32_t rate);
 void zk_clean();
 void zk_getcurrentpath();
+
+// The desktop window's icon: width x height RGB565 pixels, row-major, with
+// zk_transpcolor as the transparent key, 1 to 256 pixels a side (others are
+// ignored). The pixels are copied. Call it any time, also before ZK_Init.
+void ZK_SetWindowIcon(const uint16_t* pixels, int width, int height);
 
 // ---------------------------------------------------------------- composition
 struct ClipWindow {
@@ -122,17 +142,27 @@ extern uint8_t LineBuf[2048];
 extern GifInfo ZK_GifInfo;
 extern SpriteImage zk_quit;  // the built-in quit button, 16 x 16, four frames
 
-// The sized forms never read past size bytes and decode only what is sound;
-// the one-argument forms trust their data to be a complete, valid GIF.
-// ZK_GifToSprite returns null when the data cannot make an image.
-// That is: data too short for the header and screen descriptor or not a GIF,
-// a logical screen of 0 or more than 4M pixels, a run longer than 255 pixels
-// or a run list of 65,536 bytes or more (images with transparency), a full
-// registry, or no memory; nothing is then registered. The background loaders
-// leave the layer free in the same cases (and for a 16-bit layer wider than
-// 2048 pixels). Data that fails later (cut short, a giflib error, too many
-// frames) keeps what was decoded until then; pixels that no image covered
-// hold 0. Frames are clipped to the logical screen.
+// GIF loaders. The sized forms never read past size bytes; the one-argument
+// forms trust their data to be a complete, valid GIF. Frames are clipped to
+// the logical screen, and pixels that no frame covers hold 0.
+// A load succeeds when its decode reaches the GIF's terminator, or when code
+// run by the frame loop during an animation wait stops the playback
+// (ZK_GifInfo.state = 0): the picture then holds the frames decoded so far.
+// It fails on data that is not a GIF or is cut short, a giflib error, a
+// logical screen of 0 or more than 4M pixels, more than 1024 images, or no
+// memory; and a failed load keeps nothing.
+// - ZK_GifToSprite returns the new image, registered, or null when the load
+//   failed, when the registry is full, or when an image with transparency
+//   would need a run longer than 255 pixels or a run list of 65,536 bytes or
+//   more; nothing is then registered.
+// - ZK_BgLoadGif makes the layer an 8-bit bitmap holding the GIF's own
+//   indices and palette; ZK_BgLoadGif16bit makes it a 16-bit bitmap (at most
+//   2048 pixels wide) converted through zk_gif_pal. Both set plain from the
+//   palette, and leave the layer free when the load failed.
+// - Code run during a wait may delete or reload the layer being loaded: the
+//   decode then ends without writing to it again, and the layer stays as that
+//   code left it. A load started there leaves ZK_GifInfo, GifBits and
+//   zk_gif_pal as the waiting load had them.
 SpriteImage* ZK_GifToSprite(const uint8_t* gif);
 SpriteImage* ZK_GifToSprite(const uint8_t* gif, size_t size);
 void ZK_BgLoadGif(uint8_t layer, const uint8_t* gif);

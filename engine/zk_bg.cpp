@@ -23,6 +23,7 @@
 #include "zk_blend.h"
 
 BgLayer zk_bg[16];
+uint32_t zk_bgstamp[16];
 
 static_assert(zk_fields_in_order({offsetof(BgLayer, used), offsetof(BgLayer, kind), offsetof(BgLayer, depth),
                                  offsetof(BgLayer, pixels), offsetof(BgLayer, map), offsetof(BgLayer, palette),
@@ -136,6 +137,7 @@ void ZK_BgLoadEx(uint8_t layer, const BgInfo* info, void* pixels, uint32_t* map,
 void ZK_BgDelete(uint8_t layer) {
     if (layer > 15) return;
     BgLayer& bg = zk_bg[layer];
+    ++zk_bgstamp[layer];
     if (bg.used) {
         if (bg.kind == 3) {
             std::free(bg.pixels);

@@ -15,3 +15,8 @@ struct ZkTileRange {
 };
 
 ZkTileRange zk_tilerange(const BgLayer& layer);
+
+// Counts the releases of each layer: ZK_BgDelete, and so every loader, adds
+// one. A GIF loader whose decode waits in the frame loop compares it to tell
+// whether code run there released or replaced the layer it writes into.
+extern uint32_t zk_bgstamp[16];

@@ -5,6 +5,7 @@
 //
 // The built-in font's tiles and character table are generated from
 // tools/fonts/debug.txt into engine/zk_debugfont.cpp.
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -33,17 +34,21 @@ uint8_t zk_debug_color;
 void ZK_InitDebug(uint8_t layer) { ZK_InitCustomDebug(layer, &zk_debug); }
 
 void ZK_InitCustomDebug(uint8_t layer, const DebugFont* font) {
+    if (layer > 15 || !font || !font->Info) return;
     zk_debug_bg = int8_t(layer);
     ZK_BgLoadEx(layer, font->Info, const_cast<uint8_t*>(font->Tiles), const_cast<uint32_t*>(font->Map),
                 const_cast<uint16_t*>(font->Pal));
     std::memset(zk_debugmap, 0, sizeof zk_debugmap);
-    BgLayer& b = zk_bg[layer & 15];
+    BgLayer& b = zk_bg[layer];
     zk_debugtruemap = b.map;
     b.map = zk_debugmap;
     b.width = ZK_WIDTH;
     b.height = ZK_HEIGHT;
     b.mapColumns = b.tileWidth > 0 ? ZK_WIDTH / b.tileWidth : 0;
     b.mapRows = b.tileHeight > 0 ? ZK_HEIGHT / b.tileHeight : 0;
+    // zk_debugmap holds 4096 cells: tiles too small for that lose the rows
+    // below them.
+    if (b.mapColumns > 0) b.mapRows = std::min(b.mapRows, 4096 / b.mapColumns);
     debug_width = uint16_t(b.mapColumns);
     debug_height = uint16_t(b.mapRows);
     for (int k = 0; k < 16; ++k) {

@@ -11,8 +11,13 @@
 //   lines wider than the destination go through a line buffer;
 // - palettes are 256 entries and start zeroed, so any pixel index (giflib
 //   does not bound them by the colour count) reads a defined colour;
-// - a decode stops after ZK_GIF_MAX_FRAMES image descriptors (giflib keeps
+// - a decode fails after ZK_GIF_MAX_FRAMES image descriptors (giflib keeps
 //   every descriptor it meets, even when streaming).
+// A load fails unless its decode reaches the terminator or is stopped through
+// ZK_GifInfo, and a failed load keeps nothing. Code that the frame loop runs
+// during an animation wait may release the layer being decoded into (the
+// decode then ends without writing again) or start another load (which keeps
+// the waiting decode's state).
 #include "zk_gif.h"
 
 #include <algorithm>
@@ -21,6 +26,7 @@
 #include <limits>
 
 #include "ZKlib.h"
+#include "zk_bg.h"
 #include "zk_layout.h"
 
 SpriteImage* zk_sprite_alloc[1024];
@@ -69,13 +75,47 @@ constexpr uint16_t rgb565(const GifColorType& c) {
     return uint16_t(((c.Red >> 3) << 11) | ((c.Green >> 2) << 5) | (c.Blue >> 3));
 }
 
-// One decode's destination and its line buffer for lines over 2048 pixels.
+// Decodes waiting in the frame loop. Code run there may start another decode,
+// which then keeps the decoder state that the waiting one goes on with.
+int waitingDecodes = 0;
+
+// Set up by every loader and decode: when it starts during another's wait, it
+// puts ZK_GifInfo, GifBits and zk_gif_pal back as it found them when it ends,
+// so the waiting decode goes on counting its own frames, writing its own
+// pixel size and converting through its own palette.
+struct KeepWaitingDecode {
+    const bool nested = waitingDecodes > 0;
+    GifInfo info{};
+    uint8_t bits = 0;
+    uint16_t pal[256];
+    KeepWaitingDecode() {
+        if (!nested) return;
+        info = ZK_GifInfo;
+        bits = GifBits;
+        std::memcpy(pal, zk_gif_pal, sizeof pal);
+    }
+    ~KeepWaitingDecode() {
+        if (!nested) return;
+        ZK_GifInfo = info;
+        GifBits = bits;
+        std::memcpy(zk_gif_pal, pal, sizeof pal);
+    }
+    KeepWaitingDecode(const KeepWaitingDecode&) = delete;
+    KeepWaitingDecode& operator=(const KeepWaitingDecode&) = delete;
+};
+
+// One decode's destination, the layer that owns it (-1: the caller) with its
+// release count at the start, and the line buffer for lines over 2048 pixels.
 struct Target {
     uint8_t* dest;
     int32_t columns;
     int32_t rows;
+    int layer;
+    uint32_t stamp;
     uint8_t* wide = nullptr;
     size_t wideSize = 0;
+
+    bool lost() const { return layer >= 0 && zk_bgstamp[layer] != stamp; }
 };
 
 // Decodes the rows of the current image descriptor. Every row is read from
@@ -124,18 +164,23 @@ bool decodeImage(GifFileType* gif, Target& t) {
 }
 
 // A graphic control block: counts the frame and waits its delay through the
-// frame loop. False when playback was stopped during the wait.
-bool graphicControl(const GifByteType* block) {
-    const int32_t n = ZK_GifInfo.frameCount;
+// frame loop. False, with the end in end, when playback was stopped or the
+// destination's layer released during the wait.
+bool graphicControl(const GifByteType* block, const Target& t, ZkGifEnd& end) {
+    const int32_t n = ZK_GifInfo.frameCount;  // code run during a wait may have set any value
     if (int64_t(n) + 1 > ZK_GifInfo.lastFrame) ZK_GifInfo.state = 0;
-    ZK_GifInfo.frameCount = n + 1;
+    ZK_GifInfo.frameCount = int32_t(uint32_t(n) + 1u);
     if (n < ZK_GifInfo.firstFrame) return true;
     // block[0] is the block's length; the delay is in its bytes 2 and 3.
     const unsigned delay = block[0] >= 3 ? unsigned(block[2]) | unsigned(block[3]) << 8 : 0u;
     const double wait = delay * 60 / 100.0;  // in 1/60-second ticks
     if (!(wait > 0)) return true;
     for (uint32_t count = 0;;) {
+        ++waitingDecodes;
         ZK_Refresh();
+        --waitingDecodes;
+        end = t.lost() ? ZK_GIF_LOST : ZK_GIF_DONE;
+        if (end == ZK_GIF_LOST) return false;
         if (ZK_GifInfo.state == 2) continue;  // paused: the wait does not advance
         if (ZK_GifInfo.state == 0) return false;
         ++count;
@@ -143,10 +188,37 @@ bool graphicControl(const GifByteType* block) {
     }
 }
 
+// Reads the records up to the terminator.
+ZkGifEnd readRecords(GifFileType* file, Target& t, uint16_t* palette) {
+    for (int32_t images = 0;;) {
+        GifRecordType type;
+        // giflib refuses unknown record types, so every type is one of these.
+        if (DGifGetRecordType(file, &type) != GIF_OK) return ZK_GIF_FAILED;
+        if (type == TERMINATE_RECORD_TYPE) return ZK_GIF_DONE;
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (images++ >= ZK_GIF_MAX_FRAMES || DGifGetImageDesc(file) != GIF_OK) return ZK_GIF_FAILED;
+            const ColorMapObject* map = file->Image.ColorMap ? file->Image.ColorMap : file->SColorMap;
+            if (map && map->Colors && ZK_GifInfo.frameCount >= ZK_GifInfo.firstFrame)
+                for (int i = std::min(map->ColorCount, 256) - 1; i >= 0; --i) palette[i] = rgb565(map->Colors[i]);
+            if (!decodeImage(file, t)) return ZK_GIF_FAILED;
+        } else if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(file, &code, &block) != GIF_OK) return ZK_GIF_FAILED;
+            while (block) {
+                ZkGifEnd end = ZK_GIF_DONE;
+                if (code == GRAPHICS_EXT_FUNC_CODE && !graphicControl(block, t, end)) return end;
+                if (DGifGetExtensionNext(file, &block) != GIF_OK) return ZK_GIF_FAILED;
+            }
+        }
+    }
+}
+
 }  // namespace
 
-int DecodeGif(const uint8_t* gif, size_t size, void* dest, uint16_t* palette, uint8_t to16, int32_t rowLength,
-              int32_t rows) {
+ZkGifEnd DecodeGif(const uint8_t* gif, size_t size, void* dest, uint16_t* palette, uint8_t to16, int32_t rowLength,
+                   int32_t rows, int layer) {
+    const KeepWaitingDecode keep;
     if (to16) palette = zk_gif_pal;
     ZK_GifInfo.speed = 1.0f;
     ZK_GifInfo.frameCount = 0;
@@ -156,49 +228,16 @@ int DecodeGif(const uint8_t* gif, size_t size, void* dest, uint16_t* palette, ui
     ZkGifSource source{gif, gif ? size : 0};
     int error = 0;
     GifFileType* file = DGifOpen(&source, readFunc, &error);
-    if (!file) return -1;
+    if (!file) return ZK_GIF_FAILED;
 
-    Target target{static_cast<uint8_t*>(dest), std::max(rowLength, 0), std::max(rows, 0)};
+    const bool owned = layer >= 0 && layer < 16;
+    Target target{static_cast<uint8_t*>(dest), std::max(rowLength, 0), std::max(rows, 0), owned ? layer : -1,
+                  owned ? zk_bgstamp[layer] : 0};
     if (!dest) target.columns = target.rows = 0;
-    int32_t images = 0;
-    for (bool going = true; going;) {
-        GifRecordType type;
-        if (DGifGetRecordType(file, &type) != GIF_OK) break;
-        switch (type) {
-            case IMAGE_DESC_RECORD_TYPE: {
-                if (images++ >= ZK_GIF_MAX_FRAMES || DGifGetImageDesc(file) != GIF_OK) {
-                    going = false;
-                    break;
-                }
-                const ColorMapObject* map = file->Image.ColorMap ? file->Image.ColorMap : file->SColorMap;
-                if (map && map->Colors && ZK_GifInfo.frameCount >= ZK_GifInfo.firstFrame)
-                    for (int i = std::min(map->ColorCount, 256) - 1; i >= 0; --i) palette[i] = rgb565(map->Colors[i]);
-                going = decodeImage(file, target);
-                break;
-            }
-            case EXTENSION_RECORD_TYPE: {
-                int code = 0;
-                GifByteType* block = nullptr;
-                if (DGifGetExtension(file, &code, &block) != GIF_OK) {
-                    going = false;
-                    break;
-                }
-                while (block && going) {
-                    if (code == GRAPHICS_EXT_FUNC_CODE && !graphicControl(block)) going = false;
-                    else if (DGifGetExtensionNext(file, &block) != GIF_OK) going = false;
-                }
-                break;
-            }
-            case TERMINATE_RECORD_TYPE:
-                going = false;
-                break;
-            default:
-                break;  // giflib reads one byte per record type, so skipping moves on
-        }
-    }
+    const ZkGifEnd end = readRecords(file, target, palette);
     std::free(target.wide);
     DGifCloseFile(file, &error);
-    return 0;
+    return end;
 }
 
 int DecodeGif(const uint8_t* gif, void* dest, uint16_t* palette, uint8_t to16, int16_t rowLength) {
@@ -279,6 +318,7 @@ void freeImage(SpriteImage* image) {
 }  // namespace
 
 SpriteImage* ZK_GifToSprite(const uint8_t* gif, size_t size) {
+    const KeepWaitingDecode keep;
     uint32_t w = 0, h = 0;
     if (zk_nsprite_alloc >= 1024 || !screenSize(gif, size, w, h) || w == 0 || h == 0 ||
         int64_t(w) * h > ZK_GIF_MAX_PIXELS)
@@ -292,7 +332,7 @@ SpriteImage* ZK_GifToSprite(const uint8_t* gif, size_t size) {
     image->depth = 1;
     image->width = int32_t(w);
     image->height = int32_t(h);
-    if (!pixels || !palette || DecodeGif(gif, size, pixels, palette, 0, int32_t(w), int32_t(h)) < 0) {
+    if (!pixels || !palette || DecodeGif(gif, size, pixels, palette, 0, int32_t(w), int32_t(h)) != ZK_GIF_DONE) {
         freeImage(image);
         return nullptr;
     }
@@ -326,49 +366,55 @@ SpriteImage* ZK_GifToSprite(const uint8_t* gif, size_t size) {
 
 SpriteImage* ZK_GifToSprite(const uint8_t* gif) { return ZK_GifToSprite(gif, ZK_TRUSTED); }
 
+namespace {
+
+// Both layer loaders after the layer was made: decodes into it, and leaves
+// it free when the decode failed. A layer that code run during an animation
+// wait released or replaced is no longer the loader's: it stays as that
+// code left it.
+bool decodeIntoLayer(uint8_t layer, const uint8_t* gif, size_t size, uint16_t* palette, uint8_t to16) {
+    BgLayer& bg = zk_bg[layer];
+    const ZkGifEnd end = DecodeGif(gif, size, bg.pixels, palette, to16, bg.width, bg.height, layer);
+    if (end == ZK_GIF_FAILED) ZK_BgDelete(layer);
+    return end == ZK_GIF_DONE;
+}
+
+// The logical screen as the layer sizes take it (signed 16-bit), or false
+// when it is empty, too large or missing.
+bool layerSize(const uint8_t* gif, size_t size, int32_t maxWidth, int16_t& w, int16_t& h) {
+    uint32_t uw = 0, uh = 0;
+    if (!screenSize(gif, size, uw, uh)) return false;
+    w = int16_t(uw), h = int16_t(uh);
+    return w > 0 && h > 0 && w <= maxWidth && int64_t(w) * h <= ZK_GIF_MAX_PIXELS;
+}
+
+}  // namespace
+
 void ZK_BgLoadGif(uint8_t layer, const uint8_t* gif, size_t size) {
     if (layer > 15) return;
-    uint32_t w = 0, h = 0;
-    const bool sized = screenSize(gif, size, w, h);
-    const int16_t sw = int16_t(w), sh = int16_t(h);  // the layer sizes are signed 16-bit
-    if (!sized || sw <= 0 || sh <= 0 || int64_t(sw) * sh > ZK_GIF_MAX_PIXELS) {
-        ZK_BgDelete(layer);
-        return;
-    }
-    ZK_BgLoad8bitBitmap(layer, sw, sh, 1);
+    const KeepWaitingDecode keep;
+    int16_t w = 0, h = 0;
+    if (!layerSize(gif, size, INT16_MAX, w, h)) return ZK_BgDelete(layer);
+    ZK_BgLoad8bitBitmap(layer, w, h, 1);
     BgLayer& bg = zk_bg[layer];
     if (bg.used != 1) return;  // out of memory: the layer stays free
     // The layer's pixels and palette start zeroed (ZK_BgLoad8bitBitmap).
-    if (DecodeGif(gif, size, bg.pixels, bg.palette, 0, sw, sh) < 0) {
-        ZK_BgDelete(layer);
-        return;
-    }
-    // Code run by the frame loop during an animation wait may have replaced
-    // the layer; look at what it holds now.
-    if (bg.used == 1 && bg.kind == 3 && bg.depth == 1 && bg.palette) bg.plain = hasKey(bg.palette) ? 0 : 1;
+    if (decodeIntoLayer(layer, gif, size, bg.palette, 0)) bg.plain = hasKey(bg.palette) ? 0 : 1;
 }
 
 void ZK_BgLoadGif(uint8_t layer, const uint8_t* gif) { ZK_BgLoadGif(layer, gif, ZK_TRUSTED); }
 
 void ZK_BgLoadGif16bit(uint8_t layer, const uint8_t* gif, size_t size) {
     if (layer > 15) return;
-    uint32_t w = 0, h = 0;
-    const bool sized = screenSize(gif, size, w, h);
-    const int16_t sw = int16_t(w), sh = int16_t(h);
-    if (!sized || sw <= 0 || sh <= 0 || sw > ZK_GIF_MAX_16BIT_WIDTH || int64_t(sw) * sh > ZK_GIF_MAX_PIXELS) {
-        ZK_BgDelete(layer);
-        return;
-    }
-    ZK_BgLoadBitmap(layer, sw, sh, 1);
+    const KeepWaitingDecode keep;
+    int16_t w = 0, h = 0;
+    if (!layerSize(gif, size, ZK_GIF_MAX_16BIT_WIDTH, w, h)) return ZK_BgDelete(layer);
+    ZK_BgLoadBitmap(layer, w, h, 1);
     BgLayer& bg = zk_bg[layer];
     if (bg.used != 1) return;
     std::memset(zk_gif_pal, 0, sizeof zk_gif_pal);
-    std::memset(bg.pixels, 0, size_t(sw) * size_t(sh) * sizeof(uint16_t));
-    if (DecodeGif(gif, size, bg.pixels, zk_gif_pal, 1, sw, sh) < 0) {
-        ZK_BgDelete(layer);
-        return;
-    }
-    if (bg.used == 1 && bg.kind == 3 && bg.depth == 2) bg.plain = hasKey(zk_gif_pal) ? 0 : 1;
+    std::memset(bg.pixels, 0, size_t(w) * size_t(h) * sizeof(uint16_t));
+    if (decodeIntoLayer(layer, gif, size, zk_gif_pal, 1)) bg.plain = hasKey(zk_gif_pal) ? 0 : 1;
 }
 
 void ZK_BgLoadGif16bit(uint8_t layer, const uint8_t* gif) { ZK_BgLoadGif16bit(layer, gif, ZK_TRUSTED); }

@@ -37,18 +37,24 @@ int DGifGetLineByte(GifFileType* gif, GifPixelType* dest, int count);
 // dest[i] = zk_gif_pal[source[i]] for count pixels.
 void CopyLine2(uint16_t* dest, const uint8_t* source, int count);
 
+// How a decode ended.
+enum ZkGifEnd : int {
+    ZK_GIF_DONE = 0,     // at the terminator, or stopped through ZK_GifInfo.state
+    ZK_GIF_FAILED = -1,  // not a GIF, cut short, a giflib error, too many frames, no memory
+    ZK_GIF_LOST = -2,    // code run during a wait released or replaced the layer
+};
+
 // Decodes every image of the GIF into dest, a picture of rowLength x rows
 // pixels (bytes when to16 is 0, RGB565 when it is 1), converting colour maps
 // into palette (zk_gif_pal when to16 is set) and pacing animation through
 // ZK_GifInfo and ZK_Refresh. Reads at most size bytes. Image descriptors are
 // clipped to the logical screen and to rowLength x rows; palette entries at
 // and above a map's colour count are not written; a missing colour map writes
-// none. The decode ends at the terminator, at a stop requested through
-// ZK_GifInfo, at the frame cap, or at the first giflib error, leaving what was
-// decoded until then. Returns 0, or -1 when the data cannot be opened as a
-// GIF at all (nothing was written).
-int DecodeGif(const uint8_t* gif, size_t size, void* dest, uint16_t* palette, uint8_t to16, int32_t rowLength,
-              int32_t rows);
+// none. When dest and palette are the storage of layer (0..15), the decode
+// ends without writing again as soon as the frame loop releases that layer.
+// Whatever the end, the destination keeps what was decoded until then.
+ZkGifEnd DecodeGif(const uint8_t* gif, size_t size, void* dest, uint16_t* palette, uint8_t to16, int32_t rowLength,
+                   int32_t rows, int layer = -1);
 // The trusting form: the data must be a complete, valid GIF whose logical
 // screen is rowLength pixels wide; the destination must hold its whole screen.
 int DecodeGif(const uint8_t* gif, void* dest, uint16_t* palette, uint8_t to16, int16_t rowLength);

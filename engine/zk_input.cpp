@@ -70,15 +70,15 @@ bool inBox(const Sprite* s, int& column, int& row) {
 }  // namespace
 
 uint8_t ZK_SpriteTouched(uint16_t slot) {
-    const Sprite* s = zk_sprites[slot];
+    const Sprite* s = slot < 4096 ? zk_sprites[slot] : nullptr;
     int column, row;
-    return (s->visible && inBox(s, column, row)) ? 1 : 0;
+    return (s && s->visible && inBox(s, column, row)) ? 1 : 0;
 }
 
 uint16_t ZK_SpriteTouchedPix(uint16_t slot) {
-    const Sprite* s = zk_sprites[slot];
+    const Sprite* s = slot < 4096 ? zk_sprites[slot] : nullptr;
     int column, row;
-    if (!s->visible || !inBox(s, column, row)) return 0;
+    if (!s || !s->visible || !inBox(s, column, row)) return 0;
     // The box's extra right column and bottom row lie outside the frame:
     // nothing is there to touch.
     if (column >= s->width || row >= s->height) return 0;
@@ -89,7 +89,7 @@ uint16_t ZK_SpriteTouchedPix(uint16_t slot) {
 }
 
 uint8_t ZK_MoveSpriteEx(uint16_t slot, uint8_t snap, uint8_t pixelTest) {
-    Sprite* s = zk_sprites[slot];
+    Sprite* s = slot < 4096 ? zk_sprites[slot] : nullptr;
     if (!s || !s->visible || !Stylus.held) return 0;
     if (!ZK_MovedSprite.active) {
         int column, row;

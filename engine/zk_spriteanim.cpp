@@ -7,7 +7,8 @@
 
 void ZK_StartSpriteAnimEx(int16_t slot, uint16_t first, uint16_t last, uint16_t speed, uint8_t pingPong,
                           uint16_t loops) {
-    Sprite* s = zk_sprites[uint16_t(slot)];
+    Sprite* s = slot >= 0 && slot < 4096 ? zk_sprites[slot] : nullptr;
+    if (!s) return;
     s->animTicks = 0;
     s->animPingPong = pingPong;
     s->animSpeed = speed;
@@ -30,8 +31,8 @@ void ZK_StartSpriteAnimEx(int16_t slot, uint16_t first, uint16_t last, uint16_t 
 }
 
 void ZK_UpdateSpriteAnim(uint16_t slot) {
-    Sprite* s = zk_sprites[slot];
-    if (!s->animActive) return;
+    Sprite* s = slot < 4096 ? zk_sprites[slot] : nullptr;
+    if (!s || !s->animActive) return;
     // The accumulator counts in 1/zk_FPS of a step. A measured rate below 1
     // would never be used up, so it counts as 1 here.
     const int32_t fps = std::max<int32_t>(zk_FPS, 1);

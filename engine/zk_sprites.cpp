@@ -31,6 +31,7 @@ void ZK_InitSprites() {
 }
 
 void ZK_CreateSprite(int32_t slot, SpriteImage* image, uint16_t width, uint16_t height, int16_t x, int16_t y) {
+    if (slot < 0 || slot > 4095 || !image) return;  // a failed load gives no image
     Sprite*& s = zk_sprites[slot];
     if (!s) {
         // Zeroed, so that the animation fields a first creation leaves alone
@@ -68,13 +69,15 @@ void ZK_CreateSprite(int32_t slot, SpriteImage* image, uint16_t width, uint16_t 
 }
 
 void ZK_SetSpriteXY(uint16_t slot, int16_t x, int16_t y) {
-    Sprite* s = zk_sprites[slot];
+    Sprite* s = slot < 4096 ? zk_sprites[slot] : nullptr;
+    if (!s) return;
     s->x = x;
     s->y = y;
 }
 
 void ZK_SetSpriteLimits(uint16_t slot, int left, int top, int right, int bottom) {
-    Sprite* s = zk_sprites[slot];
+    Sprite* s = slot < 4096 ? zk_sprites[slot] : nullptr;
+    if (!s) return;
     // 8-bit fields: a frame 300 pixels wide gets a right limit of 43.
     s->clipLeft = uint8_t(left);
     s->clipTop = uint8_t(top);
@@ -83,6 +86,7 @@ void ZK_SetSpriteLimits(uint16_t slot, int left, int top, int right, int bottom)
 }
 
 void ZK_ShowSprite(uint16_t slot) {
+    if (slot > 4095 || !zk_sprites[slot]) return;
     zk_cursprite = int16_t(slot);
     // The animation advances first, so the frame drawn is the one after it.
     ZK_UpdateSpriteAnim(slot);

@@ -209,13 +209,13 @@ void ZK_DoLetterPos(int16_t left, int16_t top, int16_t right, int16_t bottom, co
 
 int16_t ZK_Text(uint8_t slot, int16_t left, int16_t top, int16_t right, int16_t bottom, const char* text,
                 uint16_t colour, uint8_t font, int32_t count) {
-    if (font >= 16) return 0;
+    if (font >= 16 || zk_textinfo.layer > 15) return 0;
     if (!zk_fonts[font]) {
         if (font >= 5) return 0;
         zk_textdecompress(font);
         if (!zk_fonts[font]) return 0;
     }
-    TextSlotRecord& r = ZK_TextSlot[zk_textinfo.layer & 15][slot];
+    TextSlotRecord& r = ZK_TextSlot[zk_textinfo.layer][slot];
     r.font = font;
     r.colour = colour;
     ZK_DoLetterPos(left, top, right, bottom, text, font, count);
@@ -240,13 +240,14 @@ int16_t ZK_Text(uint8_t slot, int16_t left, int16_t top, int16_t right, int16_t 
 // ---------------------------------------------------------------- text layers
 
 void ZK_LoadTextBg(uint8_t layer) {
+    if (layer > 15) return;
     ZK_BgDelete(layer);
-    BgLayer& b = zk_bg[layer & 15];
+    BgLayer& b = zk_bg[layer];
     b.used = 1;
     b.kind = 2;
     b.alpha = 32;
     b.plain = 0;
-    b.priority = uint16_t(layer & 15);
+    b.priority = layer;
     b.x = 0;
     b.y = 0;
     zk_textinfo.layer = layer;
@@ -254,7 +255,8 @@ void ZK_LoadTextBg(uint8_t layer) {
 }
 
 void ZK_ShowTextBg(uint8_t layer) {
-    for (const TextSlotRecord& r : ZK_TextSlot[layer & 15]) {
+    if (layer > 15) return;
+    for (const TextSlotRecord& r : ZK_TextSlot[layer]) {
         if (r.count <= 0 || r.alpha == 0 || !r.letters) continue;
         const TextFont* f = zk_fonts[r.font & 15];
         if (!f) continue;
@@ -276,11 +278,14 @@ void ZK_ShowTextBg(uint8_t layer) {
 }
 
 void ZK_ResetTextBg(uint8_t layer) {
-    for (TextSlotRecord& r : ZK_TextSlot[layer & 15]) {
+    if (layer > 15) return;
+    for (TextSlotRecord& r : ZK_TextSlot[layer]) {
         r.count = 0;
         std::free(r.letters);
         r.letters = nullptr;
     }
 }
 
-void ZK_ClearText(uint8_t slot) { ZK_TextSlot[zk_textinfo.layer & 15][slot].count = 0; }
+void ZK_ClearText(uint8_t slot) {
+    if (zk_textinfo.layer <= 15) ZK_TextSlot[zk_textinfo.layer][slot].count = 0;
+}

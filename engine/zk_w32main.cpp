@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "../platform/zk_device.h"
 #include "ZKlib.h"
@@ -41,7 +42,7 @@ struct FrameClock {
     uint32_t fps_yet;   // tick of the latest rate sample
     uint32_t fps_last;  // tick of the sample before it
 };
-FrameClock clock;
+FrameClock frameClock;
 
 // Tick comparisons are made on the signed distance, so the wait neither hangs
 // nor skips when the 32-bit millisecond counter wraps after 49.7 days.
@@ -50,7 +51,7 @@ bool reached(uint32_t now, uint32_t deadline) { return int32_t(now - deadline) >
 }  // namespace
 
 void zk_resetframeclock() {
-    clock = FrameClock{};
+    frameClock = FrameClock{};
     windowDestroyed = false;
     zk_destFPS = 40;
     zk_FPSms = 25;
@@ -141,15 +142,24 @@ void drawBuffer(HWND window) {
 }
 
 void zk_getcurrentpath() {
-    WCHAR buffer[260];
-    buffer[0] = 0;
-    GetModuleFileNameW(zk_instance, buffer, 260);
-    size_t n = std::wcslen(buffer) + 1;
-    size_t size = 2 * n;
     std::free(ZK_Path);  // a process that starts the shell again keeps one copy
-    ZK_Path = static_cast<char*>(std::malloc(size));
+    ZK_Path = nullptr;
+    // The module path may be longer than any fixed buffer: grow the buffer
+    // until the whole path fits (a full buffer means it was cut short).
+    std::vector<WCHAR> buffer(260);
+    for (;;) {
+        const DWORD got = GetModuleFileNameW(zk_instance, buffer.data(), DWORD(buffer.size()));
+        if (got == 0) return;
+        if (got < buffer.size()) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    const int n = int(std::wcslen(buffer.data())) + 1;
+    // The code page may need several bytes per character: ask it how many.
+    const int size = WideCharToMultiByte(CP_ACP, 0, buffer.data(), n, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    ZK_Path = static_cast<char*>(std::malloc(size_t(size)));
     if (!ZK_Path) return;
-    if (WideCharToMultiByte(CP_ACP, 0, buffer, int(n), ZK_Path, int(size), nullptr, nullptr) == 0) {
+    if (WideCharToMultiByte(CP_ACP, 0, buffer.data(), n, ZK_Path, size, nullptr, nullptr) == 0) {
         std::free(ZK_Path);
         ZK_Path = nullptr;
         return;
@@ -175,17 +185,21 @@ void zk_clean() {
     SendMessageW(zk_hwnd, WM_CLOSE, 0, 0);
 }
 
+void ZK_SetWindowIcon(const uint16_t* pixels, int width, int height) {
+    zk_set_window_icon(pixels, width, height, zk_transpcolor);
+}
+
 void ZK_SetFrameRate(uint32_t rate) {
     zk_destFPS = rate & 0xFFFF;
     zk_FPSms = zk_destFPS ? int32_t(1000 / zk_destFPS) : 0;
 }
 
 void ZK_Refresh() {
-    if (!clock.initialized) {
-        clock.initialized = 1;
+    if (!frameClock.initialized) {
+        frameClock.initialized = 1;
         uint32_t t = GetTickCount();
-        clock.next = t + 32;
-        clock.yet = t;
+        frameClock.next = t + 32;
+        frameClock.yet = t;
     }
 
     zk_whenrefresh();
@@ -207,20 +221,20 @@ void ZK_Refresh() {
             DispatchMessageW(&msg);
             continue;
         }
-        clock.yet = GetTickCount();
-        if (!invalidated && reached(clock.yet, clock.next - 3)) {
+        frameClock.yet = GetTickCount();
+        if (!invalidated && reached(frameClock.yet, frameClock.next - 3)) {
             InvalidateRect(zk_hwnd, nullptr, TRUE);
             invalidated = true;
         }
-        if (!reached(clock.yet, clock.next)) continue;
-        clock.next = clock.yet + uint32_t(zk_FPSms);
+        if (!reached(frameClock.yet, frameClock.next)) continue;
+        frameClock.next = frameClock.yet + uint32_t(zk_FPSms);
         if (zk_showfps) ZK_DebugText(0, 0, "%d  ", zk_FPS);
         break;
     }
 
-    clock.fps_last = clock.fps_yet;
-    clock.fps_yet = clock.yet;
-    uint32_t d = clock.fps_yet - clock.fps_last;
+    frameClock.fps_last = frameClock.fps_yet;
+    frameClock.fps_yet = frameClock.yet;
+    uint32_t d = frameClock.fps_yet - frameClock.fps_last;
     zk_fpscnt[zk_nfps] = (d ? 8000u / d : 0u) + 4u;
     zk_nfps = uint8_t(zk_nfps + 1);
     if (zk_nfps % 32 == 0) {

@@ -9,3 +9,6 @@
 
 // Small valid inputs that reach the target's interesting paths.
 std::vector<std::vector<uint8_t>> zk_fuzz_seeds();
+
+// The application's layer hook (zk_DoVect) calls this when it is set.
+extern void (*zk_fuzz_dovect)(uint8_t layer);

@@ -7,9 +7,13 @@
 #include "zk_fuzz.h"
 #include "zk_w32main.h"
 
-// The application's two entry points: no game runs under the fuzzer.
+// The application's two entry points: no game runs under the fuzzer, and
+// the layer hook is the target's.
+void (*zk_fuzz_dovect)(uint8_t layer);
 int zk_main() { return 0; }
-void zk_DoVect(uint8_t) {}
+void zk_DoVect(uint8_t layer) {
+    if (zk_fuzz_dovect) zk_fuzz_dovect(layer);
+}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (const char* dir = std::getenv("ZK_FUZZ_SEEDS")) {

@@ -22,7 +22,8 @@ function(zk_fetch_source out)
   set(${out} "${dir}" PARENT_SCOPE)
 endfunction()
 
-zk_fetch_source(ZK_GIFLIB_DIR scripts/giflib-source.sh)
+# The top level builds giflib from ZK_GIFLIB_SOURCE.
+zk_fetch_source(ZK_GIFLIB_SOURCE scripts/giflib-source.sh)
 zk_fetch_source(ZK_ZLIB_DIR scripts/upstream-source.sh zlib 1.2.13
                 71feb7947e3c00ef125f83b79a4e529bde31171e5babe48b391f06758d1ab0a1)
 zk_fetch_source(ZK_LIBPNG_DIR scripts/upstream-source.sh libpng1.6 1.6.39
@@ -35,10 +36,6 @@ function(zk_source_library name dir)
   target_include_directories(${name} SYSTEM PUBLIC ${dir})
   target_compile_options(${name} PRIVATE -w)
 endfunction()
-
-zk_source_library(zkgiflib ${ZK_GIFLIB_DIR} dgif_lib.c egif_lib.c gifalloc.c gif_err.c gif_hash.c
-                  openbsd-reallocarray.c)
-add_library(GIF::GIF ALIAS zkgiflib)
 
 zk_source_library(zkzlib ${ZK_ZLIB_DIR} adler32.c compress.c crc32.c deflate.c inffast.c inflate.c inftrees.c
                   trees.c uncompr.c zutil.c)

@@ -1,6 +1,6 @@
 // The headless device (see zk_headless.h).
 #include <algorithm>
-#include <vector>
+#include <deque>
 
 #include "zk_headless.h"
 
@@ -15,9 +15,12 @@ struct Event {
 struct Headless {
     uint32_t clock = 0;
     uint32_t step = 1;
-    std::vector<Event> script;  // sorted by time, delivered from the front
-    size_t next = 0;
+    // Undelivered events, sorted by time. Delivered ones are dropped, so a
+    // long scripted run keeps only what is still to come.
+    std::deque<Event> script;
     int paints = 0;
+    int shows = 0;
+    uint32_t showCost = 0;
     void (*hook)(const uint16_t*, void*) = nullptr;
     void* user = nullptr;
 };
@@ -34,9 +37,15 @@ void present(const uint16_t* screen) {
     ++H.paints;
     if (H.hook) H.hook(screen, H.user);
 }
+// Showing costs the set time on the virtual clock, as a slow display would.
+void show() {
+    ++H.shows;
+    H.clock += H.showCost;
+}
 void poll() {
-    while (H.next < H.script.size() && due(H.script[H.next].ms)) {
-        const Event& e = H.script[H.next++];
+    while (!H.script.empty() && due(H.script.front().ms)) {
+        const Event e = H.script.front();
+        H.script.pop_front();
         zk_post_input(e.message, e.x, e.y);
     }
 }
@@ -46,7 +55,7 @@ uint32_t ticks() {
     return t;
 }
 
-ZkDevice device{"headless", open, close, present, poll, ticks};
+ZkDevice device{"headless", open, close, present, show, poll, ticks, nullptr, nullptr};
 
 }  // namespace
 
@@ -66,7 +75,7 @@ void zk_headless_set_step(uint32_t ms) { H.step = ms; }
 void zk_headless_event(uint32_t ms, UINT message, int x, int y) {
     Event e{ms, message, x, y};
     // Insert after every undelivered event that is not later than this one.
-    auto pos = std::upper_bound(H.script.begin() + long(H.next), H.script.end(), e,
+    auto pos = std::upper_bound(H.script.begin(), H.script.end(), e,
                                 [](const Event& a, const Event& b) { return int32_t(a.ms - b.ms) < 0; });
     H.script.insert(pos, e);
 }
@@ -76,8 +85,10 @@ void zk_headless_tap(uint32_t ms, int x, int y, uint32_t holdMs) {
     zk_headless_event(ms + holdMs, WM_LBUTTONUP, x, y);
 }
 
-int zk_headless_pending() { return int(H.script.size() - H.next); }
+int zk_headless_pending() { return int(H.script.size()); }
 int zk_headless_paints() { return H.paints; }
+int zk_headless_shows() { return H.shows; }
+void zk_headless_set_show_cost(uint32_t ms) { H.showCost = ms; }
 const uint16_t* zk_headless_screen() { return zk_device_screen(); }
 void zk_headless_on_present(void (*hook)(const uint16_t*, void*), void* user) {
     H.hook = hook;

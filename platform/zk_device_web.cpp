@@ -121,7 +121,7 @@ void poll() {
 
 uint32_t ticks() { return now(); }
 
-ZkDevice device{"web", open, close, present, poll, ticks};
+ZkDevice device{"web", open, close, present, nullptr, poll, ticks, nullptr, nullptr};
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 //
 // The clock advances by a set step (1 ms unless changed) at every
 // GetTickCount call, so the engine's busy waits end quickly and always after
-// the same number of polls. Scripted events are posted to the shown window
+// the same number of polls. It never idles. Scripted events are posted to the shown window
 // once the clock has reached their time.
 #pragma once
 
@@ -27,6 +27,9 @@ void zk_headless_tap(uint32_t ms, int x, int y, uint32_t holdMs = 30);
 int zk_headless_pending();  // events not yet delivered
 
 int zk_headless_paints();  // presents since the last reset
+int zk_headless_shows();   // shows since the last reset
+// What each show costs on the virtual clock (0 unless set; reset keeps 0).
+void zk_headless_set_show_cost(uint32_t ms);
 const uint16_t* zk_headless_screen();
 // Called after every present with the device screen (recorders use it).
 void zk_headless_on_present(void (*hook)(const uint16_t* screen, void* user), void* user);

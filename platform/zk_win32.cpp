@@ -43,6 +43,26 @@ struct WindowClass {
     WNDPROC proc;
 };
 
+// When the last painted picture may be shown (see zk_device.h): once a
+// clock reading reaches showFrom after a paint, at the next poll.
+struct ShowSchedule {
+    uint32_t lastTick = 0;          // the last clock reading given out
+    uint32_t showFrom = 0;
+    bool repaintAsked = false;      // InvalidateRect since the last show
+    bool painted = false;           // a paint since the last show
+    bool due = false;
+};
+
+// The tap gate (see zk_device.h) counts repaint requests since the last
+// stylus button message left the queue. The engine sampled that message once
+// two have passed, or once one has and its wait is known to be over.
+struct TapGate {
+    int repaints = 2;
+    uint32_t repaintTick = 0;  // the clock reading of the last request
+    bool waitOver = false;     // a reading since then is past that wait's end
+    bool open() const { return repaints >= 2 || (repaints == 1 && waitOver); }
+};
+
 struct Layer {
     std::vector<WindowClass> classes;
     // Windows stay allocated until the layer is reset, so a stale handle is
@@ -57,6 +77,10 @@ struct Layer {
     uint16_t screen[ZK_SCREEN_W * ZK_SCREEN_H]{};
     ZkDevice* device = nullptr;
     bool deviceOpen = false;
+    ShowSchedule show;
+    TapGate gate;
+    std::vector<uint32_t> icon;  // 0xAARRGGBB
+    int iconW = 0, iconH = 0;
 };
 
 Layer& layer() {
@@ -82,6 +106,23 @@ HWND shownWindow() {
 ZkDevice* device() {
     Layer& L = layer();
     return L.device ? L.device : zk_linked_device();
+}
+
+void giveIcon() {
+    Layer& L = layer();
+    if (L.deviceOpen && !L.icon.empty() && device()->icon) device()->icon(L.icon.data(), L.iconW, L.iconH);
+}
+
+bool isButton(UINT message) { return message == WM_LBUTTONDOWN || message == WM_LBUTTONUP; }
+
+// The queue's front message, unless the tap gate holds it (and so everything
+// behind it, to keep the order).
+const MSG* deliverable() {
+    Layer& L = layer();
+    if (L.queue.empty()) return nullptr;
+    const MSG& m = L.queue.front();
+    if (isButton(m.message) && !L.gate.open()) return nullptr;
+    return &m;
 }
 
 void destroyWindow(HWND w) {
@@ -123,6 +164,25 @@ void zk_post_close() {
     m.hwnd = w;
     m.message = WM_CLOSE;
     layer().queue.push_back(m);
+}
+
+void zk_post_repaint() {
+    if (HWND w = shownWindow()) w->invalid = true;
+}
+
+void zk_set_window_icon(const uint16_t* rgb565, int width, int height, uint16_t transparent) {
+    if (!rgb565 || width < 1 || height < 1 || width > 256 || height > 256) return;
+    Layer& L = layer();
+    L.icon.resize(size_t(width) * size_t(height));
+    for (size_t i = 0; i < L.icon.size(); ++i) {
+        const uint32_t c = rgb565[i];
+        const uint32_t r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
+        const uint32_t alpha = c == transparent ? 0u : 0xFFu;
+        L.icon[i] = (alpha << 24) | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+    }
+    L.iconW = width;
+    L.iconH = height;
+    giveIcon();
 }
 
 void zk_platform_reset() {
@@ -184,6 +244,7 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR title, DWORD style, int x
         }
         L.deviceOpen = true;
         w->shown = true;
+        giveIcon();
     }
     HWND h = w.get();
     L.windows.push_back(std::move(w));
@@ -262,10 +323,17 @@ HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name) { return name == IDC_ARROW ? &stock
 
 BOOL PeekMessageW(LPMSG msg, HWND, UINT, UINT, UINT remove) {
     Layer& L = layer();
+    if (L.show.due) {
+        L.show = ShowSchedule{L.show.lastTick};
+        if (L.deviceOpen && device()->show) device()->show();
+    }
     device()->poll();
-    if (!L.queue.empty()) {
-        *msg = L.queue.front();
-        if (remove & PM_REMOVE) L.queue.pop_front();
+    if (const MSG* front = deliverable()) {
+        *msg = *front;
+        if (remove & PM_REMOVE) {
+            if (isButton(msg->message)) L.gate.repaints = 0;
+            L.queue.pop_front();
+        }
         return TRUE;
     }
     if (L.quitPending) {
@@ -282,6 +350,7 @@ BOOL PeekMessageW(LPMSG msg, HWND, UINT, UINT, UINT remove) {
             msg->message = WM_PAINT;
             return TRUE;
         }
+    if (L.deviceOpen && device()->idle) device()->idle();
     return FALSE;
 }
 
@@ -298,6 +367,15 @@ LRESULT DispatchMessageW(const MSG* msg) {
 }
 
 BOOL InvalidateRect(HWND w, const RECT*, BOOL) {
+    Layer& L = layer();
+    // Only the engine's frame loop asks for repaints, once in each frame's
+    // wait and at most 3 ms before its end, which the show schedule and the
+    // tap gate count on.
+    if (!w || alive(w)) {
+        L.gate = TapGate{std::min(L.gate.repaints + 1, 2), L.show.lastTick, false};
+        L.show.showFrom = L.show.lastTick + 3;
+        L.show.repaintAsked = true;
+    }
     if (!w) {
         for (auto& p : layer().windows)
             if (p->alive) p->invalid = true;
@@ -340,23 +418,39 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return old;
 }
 
+namespace {
+// The part of [0, count) that an offset moves into [lo, hi), as [first, end),
+// in 64 bits so that no sum of coordinates overflows.
+struct Span {
+    int64_t first, end;
+};
+Span clipSpan(int64_t count, int64_t offset, int64_t lo, int64_t hi) {
+    return Span{std::max<int64_t>(0, lo - offset), std::min<int64_t>(count, hi - offset)};
+}
+}  // namespace
+
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop) {
     if (!dest || !source || rop != SRCCOPY || !alive(dest->window)) return FALSE;
     HBITMAP b = source->selected;
     if (!b || b->kind != ZkGdiObject::Bitmap) return FALSE;
     Layer& L = layer();
     const RECT& wr = dest->window->rect;
-    // Clip to the window, to the source bitmap and to the device screen.
-    for (int r = 0; r < height; ++r) {
-        int srow = sy + r, drow = wr.top + y + r;
-        if (srow < 0 || srow >= b->height || drow < 0 || drow >= ZK_SCREEN_H || drow >= wr.bottom) continue;
-        for (int c = 0; c < width; ++c) {
-            int scol = sx + c, dcol = wr.left + x + c;
-            if (scol < 0 || scol >= b->width || dcol < 0 || dcol >= ZK_SCREEN_W || dcol >= wr.right) continue;
-            L.screen[drow * ZK_SCREEN_W + dcol] = b->bits[size_t(srow) * b->width + scol];
-        }
+    // Clip once, to the source bitmap and to the window where it lies on the
+    // device screen; then every row left is one copy.
+    const int64_t left = int64_t(wr.left) + x, top = int64_t(wr.top) + y;
+    const Span colsIn = clipSpan(width, sx, 0, b->width), rowsIn = clipSpan(height, sy, 0, b->height);
+    const Span colsOut = clipSpan(width, left, std::max<LONG>(0, wr.left), std::min<LONG>(ZK_SCREEN_W, wr.right));
+    const Span rowsOut = clipSpan(height, top, std::max<LONG>(0, wr.top), std::min<LONG>(ZK_SCREEN_H, wr.bottom));
+    const int64_t c0 = std::max(colsIn.first, colsOut.first), c1 = std::min(colsIn.end, colsOut.end);
+    const int64_t r0 = std::max(rowsIn.first, rowsOut.first), r1 = std::min(rowsIn.end, rowsOut.end);
+    for (int64_t r = r0; c0 < c1 && r < r1; ++r)
+        std::memcpy(&L.screen[(top + r) * ZK_SCREEN_W + left + c0], &b->bits[size_t((sy + r) * b->width + sx + c0)],
+                    size_t(c1 - c0) * 2);
+    if (dest->window->shown) {
+        if (!L.show.painted && !L.show.repaintAsked) L.show.showFrom = L.show.lastTick;
+        L.show.painted = true;
+        device()->present(L.screen);
     }
-    if (dest->window->shown) device()->present(L.screen);
     return TRUE;
 }
 
@@ -391,7 +485,14 @@ BOOL DeleteObject(HGDIOBJ object) {
 
 // ---------------------------------------------------------------- system
 
-DWORD GetTickCount() { return device()->ticks(); }
+DWORD GetTickCount() {
+    Layer& L = layer();
+    ShowSchedule& s = L.show;
+    s.lastTick = device()->ticks();
+    if (s.painted && int32_t(s.lastTick - s.showFrom) >= 0) s.due = true;
+    if (int32_t(s.lastTick - (L.gate.repaintTick + 3)) >= 0) L.gate.waitOver = true;
+    return s.lastTick;
+}
 
 BOOL SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT) {
     if (!data) return FALSE;
@@ -412,22 +513,70 @@ BOOL SetRect(LPRECT r, int left, int top, int right, int bottom) {
     return TRUE;
 }
 
+namespace {
+
+// Bytes that are not UTF-8 become the wide characters 0xDC80..0xDCFF (lone
+// low surrogates, which no UTF-8 text can hold), and go back to the same
+// bytes, so any file name makes the round trip.
+constexpr uint32_t ESCAPED_BYTE = 0xDC00;
+
+// The length of the UTF-8 sequence that starts at bytes[i] and the character
+// it holds; 0 when none starts there.
+int utf8At(const std::string& bytes, size_t i, uint32_t& c) {
+    const uint8_t b = uint8_t(bytes[i]);
+    const int n = b < 0x80 ? 1 : b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
+    if (n == 0 || i + size_t(n) > bytes.size()) return 0;
+    c = n == 1 ? b : b & (0x7Fu >> n);
+    for (int k = 1; k < n; ++k) {
+        const uint8_t next = uint8_t(bytes[i + size_t(k)]);
+        if ((next & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < least[n] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return 0;
+    return n;
+}
+
+std::wstring decodeUtf8(const std::string& bytes) {
+    std::wstring out;
+    for (size_t i = 0; i < bytes.size();) {
+        uint32_t c = 0;
+        const int n = utf8At(bytes, i, c);
+        out += n ? WCHAR(c) : WCHAR(ESCAPED_BYTE + uint8_t(bytes[i]));
+        i += n ? size_t(n) : 1;
+    }
+    return out;
+}
+
+}  // namespace
+
 DWORD GetModuleFileNameW(HINSTANCE, LPWSTR buffer, DWORD size) {
     if (!buffer || size == 0) return 0;
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return 0;
-    path[n] = 0;
-    // Program paths here are UTF-8; decode them into wide characters.
-    std::mbstate_t st{};
-    const char* src = path;
-    size_t got = std::mbsrtowcs(buffer, &src, size - 1, &st);
-    if (got == size_t(-1)) {  // not valid in the current locale: copy bytes
-        got = 0;
-        for (ssize_t i = 0; i < n && got < size - 1; ++i) buffer[got++] = WCHAR(uint8_t(path[i]));
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+        if (n <= 0) {
+            layer().lastError = ERROR_FILE_NOT_FOUND;
+            return 0;
+        }
+        if (size_t(n) < path.size()) {
+            path.resize(size_t(n));
+            break;
+        }
+        path.resize(path.size() * 2);
     }
-    buffer[got] = 0;
-    return DWORD(got);
+    const std::wstring wide = decodeUtf8(path);
+    // As on Win32: a buffer too small gets as much as fits, terminated, the
+    // result is the buffer's size and the error says so.
+    const size_t copied = std::min<size_t>(wide.size(), size - 1);
+    std::wmemcpy(buffer, wide.data(), copied);
+    buffer[copied] = 0;
+    if (copied < wide.size()) {
+        layer().lastError = ERROR_INSUFFICIENT_BUFFER;
+        return size;
+    }
+    return DWORD(copied);
 }
 
 int WideCharToMultiByte(UINT, DWORD, LPCWSTR wide, int wideCount, LPSTR out, int outBytes, LPCSTR, LPBOOL) {
@@ -437,6 +586,10 @@ int WideCharToMultiByte(UINT, DWORD, LPCWSTR wide, int wideCount, LPSTR out, int
     std::string s;
     for (int i = 0; i < wideCount; ++i) {
         uint32_t c = uint32_t(wide[i]);
+        if (c >= ESCAPED_BYTE + 0x80 && c <= ESCAPED_BYTE + 0xFF) {
+            s += char(c - ESCAPED_BYTE);
+            continue;
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
         if (c < 0x80) {
             s += char(c);
@@ -456,7 +609,7 @@ int WideCharToMultiByte(UINT, DWORD, LPCWSTR wide, int wideCount, LPSTR out, int
     }
     if (!out || outBytes == 0) return int(s.size());
     if (int(s.size()) > outBytes) {
-        layer().lastError = ERROR_NOT_ENOUGH_MEMORY;
+        layer().lastError = ERROR_INSUFFICIENT_BUFFER;
         return 0;
     }
     std::memcpy(out, s.data(), s.size());

@@ -14,7 +14,8 @@ packages=(
   libgif-dev libsdl2-dev libsdl2-gfx-dev libpixman-1-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool xauth
+  dpkg-dev python3
+  libx11-dev xvfb xdotool xauth
   desktop-file-utils
 )
 browser=0

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: a plain build (with the web build and
 # its tests under node and in headless Chromium), then one under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets for
-# a short fixed budget. Exits non-zero on any failure.
+# AddressSanitizer and UndefinedBehaviorSanitizer (with giflib built from
+# source under them too), then each fuzz target for ZK_FUZZ_SECONDS (60 by
+# default). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh web browser
@@ -18,11 +19,12 @@ run_suite() {  # build dir, extra cmake flags...
 echo "== plain build"
 run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON
 echo "== sanitized build"
+giflib=$(scripts/giflib-source.sh)
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZK_SANITIZE=ON -DZK_BENCH=OFF
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DZK_SANITIZE=ON -DZK_BENCH=OFF -DZK_GIFLIB_SOURCE="$giflib"
 
 if [ -x fuzz/run.sh ]; then
   echo "== fuzzing"
-  fuzz/run.sh build-fuzz "${ZK_FUZZ_SECONDS:-25}"
+  fuzz/run.sh build-fuzz "${ZK_FUZZ_SECONDS:-60}"
 fi
 echo "== all tests passed"

@@ -114,6 +114,28 @@ TEST(FramePacing, SlotsPaintsQuitAndOverrunsAlsoAcrossTheTickWrap) {
     }
 }
 
+// Showing a picture may cost most of a frame (a slow display): it happens
+// where it cannot delay the end of a wait, so the slots stay 25 ms.
+TEST(FramePacing, CostlyShowsKeepTheSlots) {
+    for (const uint32_t cost : {8u, 15u}) {
+        SCOPED_TRACE(cost);
+        zk_test_run([cost] {
+            ZK_Init();
+            ZK_Refresh();
+            zk_headless_set_show_cost(cost);
+            const int shows = zk_headless_shows();
+            std::vector<uint32_t> slots;
+            for (uint32_t end = lastRead(); slots.size() < 400; end = lastRead()) {
+                ZK_Refresh();
+                slots.push_back(lastRead() - end);
+            }
+            EXPECT_EQ(slots, std::vector<uint32_t>(400, 25u));
+            EXPECT_EQ(zk_headless_shows() - shows, 400);  // every frame shown
+            return 0;
+        });
+    }
+}
+
 TEST(FramePacing, MeasuredRateAndUnpacedRates) {
     zk_test_run([] {
         ZK_Init();
@@ -169,6 +191,87 @@ TEST(Stylus, PositionsOffTheScreenAreClampedAndReleased) {
         });
 }
 
+// A copy to the window lands only where the source bitmap, the window and the
+// screen all are; the rest of the screen keeps what it showed.
+TEST(Shell, CopiesToTheWindowClipToSourceWindowAndScreen) {
+    struct Case {
+        RECT window;
+        int x, y, w, h, sx, sy;
+    };
+    const Case cases[] = {
+        {{0, 0, 240, 320}, 0, 0, 240, 320, 0, 0},        // the shell's paint
+        {{-10, -20, 230, 300}, 0, 0, 240, 320, 0, 0},    // window off the top-left of the screen
+        {{100, 200, 340, 520}, 0, 0, 240, 320, 0, 0},    // and off the bottom-right
+        {{20, 30, 240, 320}, -5, 7, 100, 50, 200, 300},  // off the window's left, past the bitmap's corner
+        {{20, 30, 240, 320}, 3, 4, 240, 320, -3, -4},    // source from before the bitmap
+        {{10, 10, 60, 60}, 0, 0, 240, 320, 0, 0},        // a small window
+        {{0, 0, 240, 320}, 0, 0, -4, 320, 0, 0},         // nothing to copy
+        {{0, 0, 240, 320}, 0x7FFFFFF0, 0, 40, 320, 0, 0},  // offsets whose sums overflow 32 bits
+        {{0, 0, 240, 320}, 0, 0, 240, 320, -0x7FFFFFF0, 0},
+    };
+    constexpr int BW = 250, BH = 330;
+    std::vector<uint16_t> bits(BW * BH);
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint16_t((uint32_t(i) * 2654435761u) >> 16);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "window " << c.window.left << "," << c.window.top << " x " << c.x);
+        zk_test_run([&] {
+            std::vector<uint16_t> before(ZK_WIDTH * ZK_HEIGHT, 0x1111);
+            std::memcpy(zk_buffer, before.data(), sizeof zk_buffer);
+            MainProc(zk_hwnd, WM_PAINT, 0, 0);
+            const RECT& r = c.window;
+            MoveWindow(zk_hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+            HBITMAP b = CreateBitmap(BW, BH, 1, 16, bits.data());
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(zk_hwnd, &ps), memory = CreateCompatibleDC(nullptr);
+            SelectObject(memory, b);
+            EXPECT_TRUE(BitBlt(dc, c.x, c.y, c.w, c.h, memory, c.sx, c.sy, SRCCOPY));
+            DeleteDC(memory);
+            EndPaint(zk_hwnd, &ps);
+            DeleteObject(b);
+            std::vector<uint16_t> want = before;
+            for (int64_t Y = 0; Y < ZK_HEIGHT; ++Y)
+                for (int64_t X = 0; X < ZK_WIDTH; ++X) {
+                    const int64_t col = X - r.left - c.x, row = Y - r.top - c.y;
+                    const int64_t bx = c.sx + col, by = c.sy + row;
+                    if (X >= r.left && X < r.right && Y >= r.top && Y < r.bottom && col >= 0 && col < c.w &&
+                        row >= 0 && row < c.h && bx >= 0 && bx < BW && by >= 0 && by < BH)
+                        want[Y * ZK_WIDTH + X] = bits[by * BW + bx];
+                }
+            EXPECT_EQ(std::vector<uint16_t>(zk_headless_screen(), zk_headless_screen() + ZK_WIDTH * ZK_HEIGHT), want);
+            return 0;
+        });
+    }
+}
+
+// Quick taps, each press and release at the same moment, and a double click
+// made of four such messages: every press and every release reaches the
+// frame loop, at every rate from 1 to 1000 frames a second and unpaced.
+TEST(Stylus, QuickTapsAreSeenAtEveryFrameRate) {
+    for (const uint32_t rate : {1u, 5u, 10u, 25u, 40u, 333u, 1000u, 0u}) {
+        SCOPED_TRACE(rate);
+        std::vector<std::vector<int>> seen;  // pressed, released, x, y
+        zk_test_run([&] {
+            ZK_Init();
+            ZK_SetFrameRate(rate);
+            ZK_Refresh();
+            const uint32_t now = zk_headless_clock();
+            zk_headless_tap(now + 1, 30, 40, 0);
+            for (int k = 0; k < 2; ++k) zk_headless_tap(now + 2, 50 + k, 60, 0);
+            for (int frame = 0; frame < 20; ++frame) {
+                ZK_Refresh();
+                if (Stylus.pressed || Stylus.released) seen.push_back({Stylus.pressed, Stylus.released, Stylus.x, Stylus.y});
+            }
+            return 0;
+        });
+        EXPECT_EQ(seen, (std::vector<std::vector<int>>{{1, 0, 30, 40},
+                                                       {0, 1, 30, 40},
+                                                       {1, 0, 50, 60},
+                                                       {0, 1, 50, 60},
+                                                       {1, 0, 51, 60},
+                                                       {0, 1, 51, 60}}));
+    }
+}
+
 TEST(FullScreen, TakesTheScreenAndGivesItBack) {
     for (bool withPanel : {true, false}) {
         SCOPED_TRACE(withPanel ? "with input panel" : "without input panel");
@@ -216,7 +319,7 @@ TEST(Shell, NoWindowIsAFailureWithAReason) {
                                std::snprintf(error, size_t(size), "no display found (test)");
                                return false;
                            },
-                           [] {}, [](const uint16_t*) {}, [] {}, [] { return uint32_t(0); }};
+                           [] {}, [](const uint16_t*) {}, nullptr, [] {}, [] { return uint32_t(0); }, nullptr, nullptr};
     testing::internal::CaptureStderr();
     zk_use_device(&broken);
     zk_platform_reset();

@@ -21,13 +21,14 @@
 //       time: f<N> for the moment frame N is shown (the program sees the
 //       event in its next frame), or <N>ms for a virtual millisecond.
 //       down, move, up: the stylus touches, moves, leaves at screen (x, y).
-//       Events of one frame arrive in the same frame: a tap is a down and
-//       an up at a later frame.
+//       Each press and each release is seen by the program at least once:
+//       a down and an up at the same frame make a tap, and an event that
+//       follows a press or release within a frame or two waits for it.
 //   random <seed> <taps>
 //       a player tapping <taps> times at frames and places drawn from
-//       <seed> alone (one to two seconds apart, each held for two frames,
-//       below the top 24 rows): the same seed plays the same taps whatever
-//       the run's length.
+//       <seed> alone (an eighth of a second to two seconds apart, each
+//       held for two frames, below the top 24 rows): the same seed plays
+//       the same taps whatever the run's length.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

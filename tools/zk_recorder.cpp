@@ -186,7 +186,10 @@ std::vector<ZkScriptEvent> zk_random_taps(const ZkRandomPlayer& player) {
     uint32_t f = 0;
     for (int i = 0; i < player.taps; ++i) {
         // The gap to this tap (the first from frame 0), then its place.
-        f += uint32_t((i == 0 ? 1 : 3) + nextRandom(state) % 78);
+        // At least 5 frames apart: the layer lets a press through only once the
+        // engine has sampled the release before it, up to two frames later,
+        // and each tap should be seen at its own frame.
+        f += uint32_t((i == 0 ? 1 : 5) + nextRandom(state) % 78);
         int x = int(nextRandom(state) % ZK_SCREEN_W);
         int y = int(24 + nextRandom(state) % (ZK_SCREEN_H - 24));
         out.push_back({true, f, WM_LBUTTONDOWN, x, y});

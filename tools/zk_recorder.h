@@ -9,8 +9,9 @@
 // of the empty back buffer, before the program runs, is not counted). An
 // event at frame N is posted when frame N is shown, so the
 // program sees it at the end of the frame slot that follows and reacts in
-// frame N + 1. Events at one frame are delivered in script order, in the
-// same pump: to be seen as a tap, a down needs its up at a later frame.
+// frame N + 1. Events at one frame are posted in script order; the layer
+// lets each press or release through only once the program has sampled the
+// one before, so a down and an up at one frame still make a tap.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +48,8 @@ bool zk_parse_script(const std::string& text, ZkRecordJob& job, std::string& err
 
 // The taps of a random player: `taps` taps, each a down and, two frames
 // later, an up at the same place, away from the top rows (where a quit
-// button would be). The first comes at frame 1 to 78 and each next one 3
-// to 80 frames after the last, all drawn from the seed alone, so a seed
+// button would be). The first comes at frame 1 to 78 and each next one 5
+// to 82 frames after the last, all drawn from the seed alone, so a seed
 // plays the same game in a run of any length (taps past its end are never
 // delivered).
 std::vector<ZkScriptEvent> zk_random_taps(const ZkRandomPlayer& player);

@@ -1,0 +1,118 @@
+// Window, layer and sprite numbers outside their ranges (and sprite slots
+// never created) are ignored: no operation given one writes another record.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "gif_maker.h"
+#include "zk_test_support.h"
+
+namespace {
+
+// The bytes of every record an operation addressed by number could reach.
+std::vector<uint8_t> records() {
+    std::vector<uint8_t> v;
+    auto add = [&](const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        v.insert(v.end(), b, b + n);
+    };
+    add(zk_window, sizeof zk_window);
+    add(zk_bg, sizeof zk_bg);
+    add(ZK_TextSlot, sizeof ZK_TextSlot);
+    add(&zk_textinfo, sizeof zk_textinfo);
+    add(&zk_debug_bg, sizeof zk_debug_bg);
+    add(&zk_curwindow, sizeof zk_curwindow);
+    add(&zk_cursprite, sizeof zk_cursprite);
+    add(&ZK_MovedSprite, sizeof ZK_MovedSprite);
+    add(&zk_minsprite, sizeof zk_minsprite);
+    add(&zk_maxsprite, sizeof zk_maxsprite);
+    add(zk_sprites, sizeof zk_sprites);
+    for (const Sprite* s : zk_sprites)
+        if (s) add(s, sizeof *s);
+    return v;
+}
+
+}  // namespace
+
+TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
+    // Something in every kind of record: windows, a bitmap layer 0, a text
+    // layer 1 with a slot, the debug overlay on layer 2, sprite 0.
+    for (int n = 0; n < 16; ++n) ZK_SetWindowLimits(n, n, n, 100 + n, 200 + n);
+    ZK_BgLoadBitmap(0, 4, 4, 0);
+    ZK_LoadTextBg(1);
+    ZK_Text(3, 0, 0, 100, 100, "abc", 0xFFFF, 0, 10);
+    ZK_InitDebug(2);
+    const uint8_t index = 1;
+    uint16_t palette[256] = {0, 0xFFFF};
+    SpriteImage image{const_cast<uint8_t*>(&index), nullptr, nullptr, palette, 1, 1, 1, 1};
+    ZK_InitSprites();
+    ZK_CreateSprite(0, &image, 1, 1, 10, 10);
+    Stylus.held = 1, Stylus.x = 10, Stylus.y = 10;
+    const auto gif = zk_make_gif(2, 2, {0xFFFFFF, 0}, std::vector<uint8_t>{0, 1, 1, 0});
+    const uint16_t pixels[16] = {};
+
+    const std::vector<uint8_t> before = records();
+    const std::function<void()> calls[] = {
+        [] { ZK_SetWindowLimits(16, 1, 2, 3, 4); },
+        [] { ZK_SetWindowLimits(-1, 1, 2, 3, 4); },
+        [] { ZK_LoadTextBg(16); },
+        [] { ZK_InitDebug(16); },
+        [] { ZK_InitCustomDebug(255, &zk_debug); },
+        [] { ZK_BgLoad8bitBitmap(16, 4, 4, 1); },
+        [] { ZK_BgLoadBitmap(16, 4, 4, 0); },
+        [] { ZK_BgLoadEx(16, &zk_debug_Info, nullptr, nullptr, nullptr); },
+        [] { ZK_BgDelete(16); },
+        [] { ZK_BgScrollXY(16, 5, 5); },
+        [&] { ZK_BgCopyBitmap(16, pixels); },
+        [] { ZK_BgSetPixelAlpha(16, 0, 0, 0xFFFF, 32); },
+        [] { ZK_LoadVectoBg(16); },
+        [] { ZK_VectoBgAddLine(16, 0, 0, 5, 5, 0xFFFF, 0); },
+        [&] { ZK_BgLoadGif(16, gif.data(), gif.size()); },
+        [&] { ZK_BgLoadGif16bit(16, gif.data(), gif.size()); },
+        [] { ZK_ResetTextBg(16); },
+        [] {
+            zk_textinfo.layer = 16;
+            ZK_Text(3, 0, 0, 100, 100, "xyz", 0, 0, 10);
+            ZK_ClearText(3);
+            zk_textinfo.layer = 1;
+        },
+        [&] { ZK_CreateSprite(4096, &image, 1, 1, 0, 0); },
+        [&] { ZK_CreateSprite(-1, &image, 1, 1, 0, 0); },
+        [] { ZK_CreateSprite(0, nullptr, 1, 1, 0, 0); },
+        [] { ZK_SetSpriteXY(4096, 1, 1); },
+        [] { ZK_SetSpriteXY(7, 1, 1); },
+        [] { ZK_SetSpriteLimits(4096, 0, 0, 0, 0); },
+        [] { ZK_SetSpriteLimits(7, 0, 0, 0, 0); },
+        [] { ZK_StartSpriteAnimEx(4096, 0, 3, 10, 0, 0); },
+        [] { ZK_StartSpriteAnimEx(-1, 0, 3, 10, 0, 0); },
+        [] { ZK_StartSpriteAnimEx(7, 0, 3, 10, 0, 0); },
+        [] { ZK_UpdateSpriteAnim(4096); },
+        [] { ZK_ShowSprite(4096); },
+        [] { ZK_ShowSprite(7); },
+        [] { EXPECT_EQ(ZK_MoveSpriteEx(4096, 1, 0), 0); },
+        [] { EXPECT_EQ(ZK_SpriteTouched(4096) + ZK_SpriteTouchedPix(4096) + ZK_SpriteTouchedPix(7), 0); },
+    };
+    for (size_t i = 0; i < std::size(calls); ++i) {
+        calls[i]();
+        ASSERT_EQ(records(), before) << "call " << i;
+    }
+
+    // The debug map holds 4096 cells: a font of 2 x 2 tiles gets 120 columns
+    // and only the 34 rows that fit.
+    const BgInfo tiny{1, 1, 4, 4, 2, 2};
+    const DebugFont font{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &tiny};
+    ZK_InitCustomDebug(3, &font);
+    EXPECT_EQ((std::vector<int>{zk_bg[3].mapColumns, zk_bg[3].mapRows, debug_width, debug_height}),
+              (std::vector<int>{120, 34, 120, 34}));
+    ZK_ShowBg(3);  // reads no cell past the map
+
+    Stylus = StylusState{};
+    ZK_InitSprites();
+    zk_minsprite = 4096, zk_maxsprite = -1;
+    ZK_ResetBg();
+    zk_debug_bg = -1;
+    zk_textinfo = {0, 1, 0, 32, 0};
+    for (ClipWindow& w : zk_window) w = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+}
