@@ -4,9 +4,10 @@
 // zk_web_shell.html.
 //
 // window.zkWeb tells the page (and the browser test) how the program is
-// doing: presents counts the pictures shown, firstFrame holds the canvas as
-// it was right after the first composed frame, ended is set when the
-// program has closed its window.
+// doing: shows counts the pictures put on the canvas; firstFrame holds the
+// picture of the window's second paint, the first composed frame (the first
+// paint shows the still black buffer); ended is set when the program has
+// closed its window.
 
 mergeInto(LibraryManager.library, {
   $ZkWeb__postset: 'ZkWeb.init();',
@@ -20,11 +21,11 @@ mergeInto(LibraryManager.library, {
     rgba: null,      // RGB565 -> RGBA word, for all 65536 colours
     events: [],      // [message, x, y], oldest first
     pointer: null,   // the pointer acting as the stylus while it is down
-    wake: null,      // resumes the program after a zero-length yield
+    wake: null,      // resumes the program after a sleep
     channel: null,
 
     init: function() {
-      var status = { presents: 0, firstFrame: null, ended: false };
+      var status = { shows: 0, firstFrame: null, ended: false };
       if (typeof window !== 'undefined') window.zkWeb = status;
       ZkWeb.status = status;
     },
@@ -143,17 +144,38 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  zk_web_present__deps: ['$ZkWeb'],
-  zk_web_present: function(screen) {
+  // Puts the picture of the window's paint number `paint` on the canvas.
+  zk_web_show__deps: ['$ZkWeb'],
+  zk_web_show: function(screen, paint) {
     if (!ZkWeb.context) return;
     var from = HEAPU16.subarray(screen >> 1, (screen >> 1) + ZkWeb.W * ZkWeb.H);
     var to = ZkWeb.pixels, rgba = ZkWeb.rgba;
     for (var i = 0; i < to.length; ++i) to[i] = rgba[from[i]];
     ZkWeb.context.putImageData(ZkWeb.image, 0, 0);
     var status = ZkWeb.status;
+    ++status.shows;
     // The window's first paint shows the still black buffer; the second is
     // the first frame the engine composed.
-    if (++status.presents === 2) status.firstFrame = ZkWeb.context.getImageData(0, 0, ZkWeb.W, ZkWeb.H);
+    if (paint === 2) status.firstFrame = ZkWeb.context.getImageData(0, 0, ZkWeb.W, ZkWeb.H);
+  },
+
+  // The window's icon (0xAARRGGBB words) becomes the page's.
+  zk_web_icon__deps: ['$ZkWeb'],
+  zk_web_icon: function(argb, width, height) {
+    if (typeof document === 'undefined') return;
+    var c = document.createElement('canvas');
+    c.width = width;
+    c.height = height;
+    var g = c.getContext('2d'), image = g.createImageData(width, height), to = image.data;
+    var from = HEAPU32.subarray(argb >> 2, (argb >> 2) + width * height);
+    for (var i = 0; i < from.length; ++i) {
+      var p = from[i];
+      // The image data clamps instead of wrapping: each channel is masked.
+      to[4 * i] = (p >>> 16) & 255; to[4 * i + 1] = (p >>> 8) & 255; to[4 * i + 2] = p & 255; to[4 * i + 3] = p >>> 24;
+    }
+    g.putImageData(image, 0, 0);
+    var link = document.getElementById('zk-icon');
+    if (link) link.href = c.toDataURL('image/png');
   },
 
   // Takes the oldest stylus event: writes message, x, y and returns 1, or
@@ -173,23 +195,19 @@ mergeInto(LibraryManager.library, {
     ZkWeb.end('The program has ended.');
   },
 
-  // Gives the browser one turn of its event loop (ms 0), or about ms
-  // milliseconds, then resumes the program where it called this (an ASYNCIFY
-  // import). The timer is always set from a message task: a timer set from a
-  // timer's own callback, as a resumed program would, is stretched to 4 ms
-  // once such calls nest five deep.
-  zk_web_yield__deps: ['$ZkWeb'],
-  zk_web_yield: function(ms) {
+  // Gives the browser the processor for about a millisecond, then resumes
+  // the program where it called this (an ASYNCIFY import). The timer is set
+  // from a message task: a timer set from a timer's own callback, as a
+  // resumed program would, is stretched to 4 ms once such calls nest five
+  // deep.
+  zk_web_sleep__deps: ['$ZkWeb'],
+  zk_web_sleep: function() {
     Asyncify.handleSleep(function(wakeUp) {
       if (!ZkWeb.channel) {
         ZkWeb.channel = new MessageChannel();
-        ZkWeb.channel.port1.onmessage = function() {
-          var w = ZkWeb.wake;
-          ZkWeb.wake = null;
-          if (w) w();
-        };
+        ZkWeb.channel.port1.onmessage = function() { setTimeout(ZkWeb.wake, 1); };
       }
-      ZkWeb.wake = ms > 0 ? function() { setTimeout(wakeUp, ms); } : wakeUp;
+      ZkWeb.wake = wakeUp;
       ZkWeb.channel.port2.postMessage(0);
     });
   },

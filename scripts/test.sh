@@ -17,7 +17,7 @@ run_suite() {  # build dir, extra cmake flags...
 }
 
 echo "== plain build"
-run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON
+run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON -DZK_WEB_TESTS=ON
 echo "== sanitized build"
 giflib=$(scripts/giflib-source.sh)
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
