@@ -29,6 +29,8 @@ struct Web {
     int paints = 0;           // presents since the window opened
     bool waiting = false;     // a present not shown yet
     uint32_t paintedAt = 0;
+    uint32_t clock = 0;        // the last reading given out
+    bool clockStarted = false;
 };
 
 Web W;
@@ -72,7 +74,22 @@ void poll() {
     while (W.open && zk_web_next_event(e)) zk_post_input(UINT(e[0]), e[1], e[2]);
 }
 
-uint32_t ticks() { return now(); }
+// The clock never skips a millisecond: after a stall (the browser busy with
+// the page, or the machine with another program) it catches up one
+// millisecond per reading. The frame loop asks for its paint only in the
+// last 3 ms of a wait, so a clock that jumped past them would end that wait
+// without showing its frame; this way every frame is painted, the first one
+// too, while the page is still loading. The catching up takes microseconds.
+uint32_t ticks() {
+    const uint32_t real = now();
+    if (!W.clockStarted || int32_t(real - W.clock) <= 1) {
+        W.clock = real;
+        W.clockStarted = true;
+    } else {
+        ++W.clock;
+    }
+    return W.clock;
+}
 
 // The browser's timers wake the program a little after the millisecond it
 // asked for, and a frame's wait notices its end only when the program runs:
@@ -81,15 +98,8 @@ uint32_t ticks() { return now(); }
 // the layer shows that picture only after the wait, so from 2 ms after a
 // paint that is not shown yet the end is at most a millisecond away.
 // Anywhere else the browser has the processor until the next millisecond.
-//
-// Until the first composed frame is painted (the window's second paint: the
-// first shows the black buffer) the browser gets no turn: it is still
-// loading the page then and may keep the processor for longer than the 3 ms
-// between a paint request and the end of its wait, which would end that
-// wait without its paint, and the player would never see the first frame.
-// That is at most one slot (32 ms) at the start.
 void idle() {
-    if (W.paints < 2) return;
+    if (W.clock != now()) return;  // the clock is catching up
     const uint32_t sincePaint = now() - W.paintedAt;
     if (W.waiting && sincePaint >= 2 && sincePaint <= 3) return;
     zk_web_sleep();
