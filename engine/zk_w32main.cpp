@@ -42,7 +42,7 @@ struct FrameClock {
     uint32_t fps_yet;   // tick of the latest rate sample
     uint32_t fps_last;  // tick of the sample before it
 };
-FrameClock clock;
+FrameClock frameClock;
 
 // Tick comparisons are made on the signed distance, so the wait neither hangs
 // nor skips when the 32-bit millisecond counter wraps after 49.7 days.
@@ -51,7 +51,7 @@ bool reached(uint32_t now, uint32_t deadline) { return int32_t(now - deadline) >
 }  // namespace
 
 void zk_resetframeclock() {
-    clock = FrameClock{};
+    frameClock = FrameClock{};
     windowDestroyed = false;
     zk_destFPS = 40;
     zk_FPSms = 25;
@@ -195,11 +195,11 @@ void ZK_SetFrameRate(uint32_t rate) {
 }
 
 void ZK_Refresh() {
-    if (!clock.initialized) {
-        clock.initialized = 1;
+    if (!frameClock.initialized) {
+        frameClock.initialized = 1;
         uint32_t t = GetTickCount();
-        clock.next = t + 32;
-        clock.yet = t;
+        frameClock.next = t + 32;
+        frameClock.yet = t;
     }
 
     zk_whenrefresh();
@@ -221,20 +221,20 @@ void ZK_Refresh() {
             DispatchMessageW(&msg);
             continue;
         }
-        clock.yet = GetTickCount();
-        if (!invalidated && reached(clock.yet, clock.next - 3)) {
+        frameClock.yet = GetTickCount();
+        if (!invalidated && reached(frameClock.yet, frameClock.next - 3)) {
             InvalidateRect(zk_hwnd, nullptr, TRUE);
             invalidated = true;
         }
-        if (!reached(clock.yet, clock.next)) continue;
-        clock.next = clock.yet + uint32_t(zk_FPSms);
+        if (!reached(frameClock.yet, frameClock.next)) continue;
+        frameClock.next = frameClock.yet + uint32_t(zk_FPSms);
         if (zk_showfps) ZK_DebugText(0, 0, "%d  ", zk_FPS);
         break;
     }
 
-    clock.fps_last = clock.fps_yet;
-    clock.fps_yet = clock.yet;
-    uint32_t d = clock.fps_yet - clock.fps_last;
+    frameClock.fps_last = frameClock.fps_yet;
+    frameClock.fps_yet = frameClock.yet;
+    uint32_t d = frameClock.fps_yet - frameClock.fps_last;
     zk_fpscnt[zk_nfps] = (d ? 8000u / d : 0u) + 4u;
     zk_nfps = uint8_t(zk_nfps + 1);
     if (zk_nfps % 32 == 0) {

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a plain build, its long headless soak
+# Sets up, builds and runs every test: a plain build (with the web build and
+# its tests under node and in headless Chromium), its long headless soak
 # (left out of a plain `ctest`), then one under
 # AddressSanitizer and UndefinedBehaviorSanitizer (with giflib built from
 # source under them too), then each fuzz target for ZK_FUZZ_SECONDS (60 by
 # default). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh web browser
 jobs=$(nproc)
 
 run_suite() {  # build dir, extra cmake flags...
@@ -17,7 +18,7 @@ run_suite() {  # build dir, extra cmake flags...
 }
 
 echo "== plain build"
-run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON -DZK_SOAK=ON
+run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_BENCH=ON -DZK_SOAK=ON -DZK_WEB_TESTS=ON
 echo "== soak"
 (cd build-test && ctest --output-on-failure -L soak)
 echo "== sanitized build"

@@ -21,7 +21,9 @@ if(CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
 
-find_package(PNG REQUIRED)
+if(NOT TARGET PNG::PNG)  # the web build brings its own
+  find_package(PNG REQUIRED)
+endif()
 add_executable(zk_assets ${CMAKE_CURRENT_LIST_DIR}/zk_assets.cpp ${CMAKE_CURRENT_LIST_DIR}/zk_picture.cpp)
 target_link_libraries(zk_assets PRIVATE GIF::GIF PNG::PNG)
 

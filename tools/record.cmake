@@ -2,7 +2,9 @@
 # PNG and GIF pictures of the run; the docs-pictures target remakes the
 # README's pictures from docs/quib-demo.txt; zk_sheet draws sheets of the
 # fonts and the art for people to look at.
-find_package(PNG REQUIRED)
+if(NOT TARGET PNG::PNG)  # the web build brings its own
+  find_package(PNG REQUIRED)
+endif()
 
 # The recording pieces, shared by the tool and the tests.
 add_library(zkrecord STATIC
