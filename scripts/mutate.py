@@ -33,7 +33,7 @@ again with the same arguments and goes on where it stopped. The report counts
 killed, survived and not compiled per file and prints each survivor's diff.
 Mutants listed in scripts/mutate-equivalent.txt (judged unable to change
 behaviour) are reported apart and left out of the adjusted kill rate, and so
-are survivors in the sources scripts/mutate-unspecified.txt names (whose
+are survivors in the sources scripts/mutate-free-choices.txt names (whose
 surviving mutants can only change what the rules leave to the implementer).
 
 With --sanitize-survivors the survivors are then built again with
@@ -62,7 +62,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE_DIRS = ("engine", "game")
 EQUIVALENT_FILE = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
-UNSPECIFIED_FILE = os.path.join(ROOT, "scripts", "mutate-unspecified.txt")
+FREE_CHOICES_FILE = os.path.join(ROOT, "scripts", "mutate-free-choices.txt")
 TEST_TARGET = "zk_tests"
 TEST_BINARY = os.path.join("tests", "zk_tests")
 WORKERS = []  # for stopping their child processes on Ctrl-C
@@ -652,12 +652,12 @@ def load_equivalents():
     return keys
 
 
-def load_unspecified():
+def load_free_choices():
     """(path pattern, reason) pairs: sources whose surviving mutants can only
     change what the rules leave to the implementer."""
     pairs = []
     try:
-        with open(UNSPECIFIED_FILE, encoding="utf-8") as f:
+        with open(FREE_CHOICES_FILE, encoding="utf-8") as f:
             for line in f:
                 line = line.rstrip("\n")
                 if line and not line.startswith("#"):
@@ -671,10 +671,10 @@ def load_unspecified():
 def report(results, equivalents, show_diffs=True, rechecked=None):
     """rechecked: key -> result of the sanitized run of a plain survivor."""
     rechecked = rechecked or {}
-    unspecified = load_unspecified()
+    free_choices = load_free_choices()
 
     def open_by_rules(r):
-        return next((why for pattern, why in unspecified if fnmatch.fnmatch(r["file"], pattern)), None)
+        return next((why for pattern, why in free_choices if fnmatch.fnmatch(r["file"], pattern)), None)
 
     def status_of(r):
         status = r["status"]
@@ -685,14 +685,14 @@ def report(results, equivalents, show_diffs=True, rechecked=None):
         if status == "survived" and r["key"] in equivalents:
             return "equivalent"
         if status == "survived" and open_by_rules(r):
-            return "unspecified"
+            return "free choice"
         return status
 
     per_file = {}
     for r in results:
         per_file.setdefault(r["file"], []).append(r)
     rows = []
-    kinds = ("killed", "sanitizers", "survived", "not compiled", "equivalent", "unspecified", "flaky")
+    kinds = ("killed", "sanitizers", "survived", "not compiled", "equivalent", "free choice", "flaky")
     total = dict.fromkeys(kinds, 0)
     for f in sorted(per_file):
         c = dict.fromkeys(kinds, 0)
@@ -706,15 +706,15 @@ def report(results, equivalents, show_diffs=True, rechecked=None):
                                                         "not compiled", "flaky", "kill rate"))
 
     def rate(c):
-        compiled = c["killed"] + c["sanitizers"] + c["survived"] + c["equivalent"] + c["unspecified"]
+        compiled = c["killed"] + c["sanitizers"] + c["survived"] + c["equivalent"] + c["free choice"]
         return "%9.1f%%" % (100.0 * (c["killed"] + c["sanitizers"]) / compiled) if compiled else "         -"
 
     for f, c in rows + [("all", total)]:
         print("%-28s %7d %6d %8d %7d %7d %12d %6d %s" % (f, c["killed"], c["sanitizers"], c["survived"],
-                                                           c["equivalent"], c["unspecified"], c["not compiled"],
+                                                           c["equivalent"], c["free choice"], c["not compiled"],
                                                            c["flaky"], rate(c)))
     killed = total["killed"] + total["sanitizers"]
-    compiled = killed + total["survived"] + total["equivalent"] + total["unspecified"]
+    compiled = killed + total["survived"] + total["equivalent"] + total["free choice"]
     if compiled:
         def pct(n, d):
             return 100.0 * n / d if d else 100.0
@@ -722,18 +722,18 @@ def report(results, equivalents, show_diffs=True, rechecked=None):
             killed, compiled, pct(killed, compiled), total["sanitizers"]))
         print("without the %d judged equivalent: %.1f%%; without also the %d that change only what the rules "
               "leave open: %.1f%%" % (total["equivalent"], pct(killed, compiled - total["equivalent"]),
-                                      total["unspecified"],
-                                      pct(killed, compiled - total["equivalent"] - total["unspecified"])))
+                                      total["free choice"],
+                                      pct(killed, compiled - total["equivalent"] - total["free choice"])))
     if total["flaky"]:
         print("flaky (left out): the failing tests fail without the mutant too: %s" % ", ".join(
             r["where"] + " (" + str(r["test"]) + ")" for r in results if r["status"] == "flaky"))
     if show_diffs:
         for r in results:
             status = status_of(r)
-            if status not in ("survived", "equivalent", "unspecified", "sanitizers"):
+            if status not in ("survived", "equivalent", "free choice", "sanitizers"):
                 continue
             tag = {"equivalent": "equivalent: " + equivalents.get(r["key"], ""),
-                   "unspecified": "left open by the rules: " + str(open_by_rules(r)),
+                   "free choice": "left open by the rules: " + str(open_by_rules(r)),
                    "sanitizers": "killed by the sanitizers (%s)" % rechecked.get(r["key"], {}).get("test"),
                    }.get(status, "SURVIVED")
             print("\n%s  %s\n  key: %s\n%s" % (tag, r["where"], r["key"], r["diff"]), end="")
