@@ -200,20 +200,18 @@ using U16x8 = ZkVec<8>::U;
 struct ZkFetchEach {};
 
 #if ZK_HAVE_WIDE
-// Eight samples through AVX2 gathers. A gather reads 32 bits per element, so each
-// reads the element with the ones below it (the one above, at element 0) and
-// shifts it out: no read leaves the pixel array or the palette.
+// Eight 16-bit samples through AVX2 gathers. A gather reads 32 bits per
+// element, so each reads the pixel with the one below it (the one above, at
+// pixel 0) and shifts it out: no read leaves the pixel array.
 struct ZkFetchGather {
-    // 32-bit lanes holding the element numbers e of width-byte elements
-    // (1 or 2) at base, each fetched and zero-extended.
-    template <int Size>
+    // 32-bit lanes holding the pixel numbers e of the pixels at base, each
+    // fetched and zero-extended.
     inline ZK_TARGET_WIDE static __m256i gather(const void* base, __m256i e) {
-        constexpr int below = 4 / Size - 1;  // elements read below e
-        const __m256i low = _mm256_set1_epi32(below);
+        const __m256i low = _mm256_set1_epi32(1);
         const __m256i from = _mm256_max_epu32(e, low);
-        const __m256i word = _mm256_i32gather_epi32(static_cast<const int*>(base), _mm256_sub_epi32(from, low), Size);
-        const __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(low, _mm256_sub_epi32(from, e)), Size == 1 ? 3 : 4);
-        return _mm256_and_si256(_mm256_srlv_epi32(word, shift), _mm256_set1_epi32(Size == 1 ? 0xFF : 0xFFFF));
+        const __m256i word = _mm256_i32gather_epi32(static_cast<const int*>(base), _mm256_sub_epi32(from, low), 2);
+        const __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(low, _mm256_sub_epi32(from, e)), 4);
+        return _mm256_and_si256(_mm256_srlv_epi32(word, shift), _mm256_set1_epi32(0xFFFF));
     }
     inline ZK_TARGET_WIDE static void to16(const __m256i& v, U16x8& out) {
         const __m128i packed = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
@@ -221,17 +219,12 @@ struct ZkFetchGather {
     }
     template <class S>
     inline ZK_TARGET_WIDE static void fetch(const S& s, const U32x8& at, U16x8& colour, U16x8& clear) {
+        static_assert(sizeof(*s.pixels) == 2, "8-bit images are fetched sample by sample");
         __m256i e;
         std::memcpy(&e, &at, sizeof e);
-        const __m256i p = gather<sizeof(*s.pixels)>(s.pixels, e);
-        __m256i c = p, key = _mm256_setzero_si256();
-        if constexpr (sizeof(*s.pixels) == 1) {
-            c = gather<2>(s.palette, p);
-        } else {
-            key = _mm256_set1_epi32(s.key);
-        }
-        to16(c, colour);
-        to16(_mm256_srli_epi32(_mm256_cmpeq_epi32(p, key), 16), clear);
+        const __m256i p = gather(s.pixels, e);
+        to16(p, colour);
+        to16(_mm256_srli_epi32(_mm256_cmpeq_epi32(p, _mm256_set1_epi32(s.key)), 16), clear);
     }
 };
 #endif
