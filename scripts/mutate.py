@@ -702,7 +702,7 @@ def report(results, equivalents, show_diffs=True, rechecked=None):
             total[k] += c[k]
         rows.append((f, c))
     print()
-    print("%-28s %7s %6s %8s %7s %7s %12s %6s %10s" % ("file", "killed", "+san.", "survived", "equiv.", "unspec.",
+    print("%-28s %7s %6s %8s %7s %7s %12s %6s %10s" % ("file", "killed", "+san.", "survived", "equiv.", "free ch.",
                                                         "not compiled", "flaky", "kill rate"))
 
     def rate(c):
