@@ -128,23 +128,44 @@ TEST(GifToSprite, FullWidthLinesAndRunLimits) {
     EXPECT_NE(toSprite(zk_make_gif(300, 1, rainbow(), fill(300, 1))), nullptr);
 
     // Lines of 19 alternating pixels take 19 bytes: 3449 lines make the
-    // longest list, 65,535 bytes with the closing ones; 3450 lines do not fit.
-    for (int lines : {3449, 3450}) {
-        std::vector<uint8_t> zebra(size_t(19 * lines));
-        for (size_t i = 0; i < zebra.size(); ++i) zebra[i] = uint8_t((i % 19) & 1);
+    // longest list, 65,535 bytes with the closing ones; 3450 lines do not fit,
+    // nor 3449 and a transparent line (1 byte).
+    for (auto [lines, blank] : {std::pair{3449, 0}, {3450, 0}, {3449, 1}}) {
+        std::vector<uint8_t> zebra(size_t(19 * (lines + blank)));
+        for (size_t i = 0; i < size_t(19 * lines); ++i) zebra[i] = uint8_t((i % 19) & 1);
         const uint16_t count = zk_nsprite_alloc;
-        SpriteImage* z = toSprite(zk_make_gif(19, lines, colours, zebra));
-        EXPECT_EQ((V{z != nullptr, zk_nsprite_alloc - count}), (V{lines == 3449, lines == 3449}));
+        SpriteImage* z = toSprite(zk_make_gif(19, lines + blank, colours, zebra));
+        const bool fits = lines == 3449 && !blank;
+        EXPECT_EQ((V{z != nullptr, zk_nsprite_alloc - count}), (V{fits, fits}));
         if (z) { EXPECT_EQ((V{z->lineOffsets[3448], int64_t(readRuns(z).size())}), (V{19 * 3448, 19 * 3449})); }
     }
 }
 
 TEST(GifToSprite, TheRegistryHolds1024Images) {
     Cleanup cleanup;
-    const auto gif = zk_make_gif(1, 1, rainbow(2), fill(1, 1));
-    for (int i = 0; i < 1024; ++i) ASSERT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr) << i;
-    EXPECT_EQ(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
-    EXPECT_EQ(zk_nsprite_alloc, 1024);
+    const auto gif = zk_make_gif(1, 1, rainbow(2), fill(1, 1)), anim = zk_make_gif(1, 1, rainbow(2), {frame(1, 1, {1}, 10)});
+    EXPECT_EQ(zk_test_run([&] {
+        ZK_Init();
+        ZK_LoadVectoBg(0);
+        for (int i = 0; i < 1023; ++i) EXPECT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr) << i;
+        // The hook takes the last entry during the animation's wait: the animation keeps nothing.
+        ZK_GifInfo.lastFrame = 100;
+        zk_test_dovect = [&](uint8_t) { if (zk_nsprite_alloc < 1024) ZK_GifToSprite(gif.data(), gif.size()); };
+        EXPECT_EQ(ZK_GifToSprite(anim.data(), anim.size()), nullptr);
+        zk_test_dovect = nullptr;
+        EXPECT_EQ(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
+        EXPECT_EQ(zk_nsprite_alloc, 1024);
+        zk_cleanspritealloc();
+        EXPECT_EQ(zk_sprite_alloc[1023], nullptr);
+        return 0;
+    }), 0);
+}
+
+// The playback record before any decode: every field 0 (read during start-up).
+const GifInfo kGifStart = ZK_GifInfo;
+TEST(GifDecode, PlaybackStartsAtZero) {
+    EXPECT_EQ((V{kGifStart.firstFrame, kGifStart.lastFrame, kGifStart.frameCount, kGifStart.speed == 0.0f, kGifStart.state}),
+              (V{0, 0, 0, 1, 0}));
 }
 
 TEST(GifDecode, InterlacedRowsLandInPassOrderFromTheImageTop) {
@@ -247,7 +268,8 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
     // want: refreshes, the image's pixel, frameCount, state.
     const struct { int firstFrame, lastFrame; std::vector<int> delays; V want; } cases[] = {
         {0, 100, {0}, {0, 1, 1, 1}}, {0, 100, {1}, {1, 1, 1, 1}}, {0, 100, {5}, {3, 1, 1, 1}}, {0, 100, {10}, {6, 1, 1, 1}},
-        {0, 100, {100}, {60, 1, 1, 1}}, {0, 0, {0, 10, 10}, {1, 1, 2, 0}}, {2, 100, {0, 10, 10}, {6, 3, 3, 1}}};
+        {0, 100, {100}, {60, 1, 1, 1}}, {0, 0, {0, 10, 10}, {1, 1, 2, 0}}, {0, 1, {10, 10, 10}, {7, 1, 2, 0}},
+        {2, 100, {0, 10, 10}, {6, 3, 3, 1}}};
     EXPECT_EQ(zk_test_run([&] {
         ZK_Init();
         for (const auto& c : cases) {

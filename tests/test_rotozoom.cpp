@@ -104,6 +104,8 @@ TEST(RotoZoom, EveryRoutineMatchesTheReferenceAtEveryLevel) {
     const struct { int side, x, y, angle, zoom; } limits[] = {
         {256, 0, 0, 0, 174400},    {256, 100, 50, 3, 174000}, {256, -8, 32, 0, 55000},
         {16, -40000, 100, 3, 1024}, {16, 100, 40000, 3, 1024}, {16, 100, 100, 77, 0}, {16, 100, 100, 3, -2048},
+        // Steps of 256 pixels or more, whose reciprocals are 0: one sample a row, or a few.
+        {700, -200, -150, 0, 3}, {1400, -500, -400, 40, 2}, {1400, -500, -400, 300, 2}, {2100, -900, -800, 200, 2},
     };
     for (int level = 0; level <= topLevel; ++level) {
         zk_blit_level = level;

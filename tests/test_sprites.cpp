@@ -13,26 +13,13 @@
 
 namespace {
 
-// A run list as images with transparency carry it: per line alternating
-// transparent and opaque counts, starting with a transparent one and adding
-// up to the width; the stream ends in four 0xFF bytes.
-struct RunList {
-    std::vector<uint16_t> offsets;
-    std::vector<uint8_t> runs;
-};
-
-template <typename Opaque>
-RunList runListFromMask(int width, int height, Opaque opaque) {
+// A run list of a 16-wide image with one opaque span a line, columns from(y) .. from(y) + n - 1: a
+// transparent count, an opaque one and a transparent one per line; four 0xFF bytes end it.
+struct RunList { std::vector<uint16_t> offsets; std::vector<uint8_t> runs; };
+RunList spanRuns(int height, int (*from)(int y), int n) {
     RunList r;
-    for (int y = 0; y < height; ++y) {
-        r.offsets.push_back(uint16_t(r.runs.size()));
-        for (int x = 0, n = 0; x < width; x += n) {
-            const bool want = (r.runs.size() - r.offsets.back()) % 2;  // transparent first
-            for (n = 0; x + n < width && bool(opaque(x + n, y)) == want;) ++n;
-            r.runs.push_back(uint8_t(n));
-        }
-        if (r.runs.size() == r.offsets.back()) r.runs.push_back(0);  // width 0
-    }
+    for (int y = 0; y < height; ++y)
+        r.offsets.push_back(uint16_t(r.runs.size())), r.runs.insert(r.runs.end(), {uint8_t(from(y)), uint8_t(n), uint8_t(16 - from(y) - n)});
     r.runs.insert(r.runs.end(), 4, 0xFF);
     return r;
 }
@@ -45,11 +32,7 @@ void resetTable() {
 }
 
 void fill(uint16_t colour) { std::fill(std::begin(zk_buffer), std::end(zk_buffer), colour); }
-// Draws sprite n alone over a buffer of colour.
-void showAlone(int16_t n, uint16_t colour) {
-    fill(colour);
-    ZK_ShowSprite(n);
-}
+void showAlone(int16_t n, uint16_t colour) { fill(colour), ZK_ShowSprite(n); }  // sprite n alone over colour
 uint16_t at(int x, int y) { return zk_buffer[y * ZK_WIDTH + x]; }
 
 constexpr uint16_t kBackground = 0x18E3;
@@ -62,7 +45,7 @@ struct TestPictures {
     uint8_t indices[256];
     uint16_t colours[256];
     uint16_t palette[256];
-    RunList runs = runListFromMask(16, 16, [](int x, int) { return x < 12; });
+    RunList runs = spanRuns(16, [](int) { return 0; }, 12);
     SpriteImage image8{}, image16{};
 
     TestPictures() {
@@ -146,7 +129,7 @@ TEST(Sprites, FramesOfAStackedImage) {
     uint16_t palette[256];
     for (int i = 0; i < 256; ++i) palette[i] = uint16_t(0x3000 + i);
     for (int k = 0; k < 16 * 64; ++k) rows[k] = uint8_t(1 + k / 16);  // index names the image row
-    RunList runs = runListFromMask(16, 64, [](int x, int y) { return x >= 2 * (y / 16) && x < 2 * (y / 16) + 4; });
+    RunList runs = spanRuns(64, [](int y) { return 2 * (y / 16); }, 4);
     SpriteImage listed{rows.data(), runs.offsets.data(), runs.runs.data(), palette, 1, 0, 16, 64};
     ZK_CreateSprite(2, &listed, 16, 16, 50, 50);
     zk_sprites[2]->frame = 3;
@@ -316,10 +299,12 @@ TEST(SpriteAnimation, Sequences) {
         EXPECT_EQ(std::pair(int(zk_sprites[1]->animLoops), int(zk_sprites[1]->animActive)), std::pair(after, 1)) << speed << " " << loops;
     }
 
-    // The last slot animates too.
-    ZK_CreateSprite(4095, &image, 16, 16, 0, 0);
-    ZK_StartSpriteAnimEx(4095, 1, 3, 40, 0, 0);
-    EXPECT_EQ(zk_sprites[4095]->animActive, 1);
+    // The first and last slots animate too.
+    for (int16_t slot : {0, 4095}) {
+        ZK_CreateSprite(slot, &image, 16, 16, 0, 0);
+        ZK_StartSpriteAnimEx(slot, 1, 3, 40, 0, 0);
+        EXPECT_EQ(zk_sprites[slot]->animActive, 1) << slot;
+    }
 
     // A sprite that is not animating keeps the frame the game sets.
     ZK_CreateSprite(1, &image, 16, 16, 0, 0);
