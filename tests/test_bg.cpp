@@ -89,7 +89,7 @@ TEST(BgLayers, PixelAlphaAndCopyWorkOn16bitBitmapsOnly) {
     ZK_BgSetPixelAlpha(2, 0, 2, GREEN, 32);  // the first column and the last row
     want[8] = GREEN;
     // Outside the layer nothing is written; on an 8-bit layer nothing either.
-    for (auto xy : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(xy.first), int16_t(xy.second), RED, 32);
+    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(x), int16_t(y), RED, 32);
     want[5] = BLUE;
     EXPECT_EQ(P(px, px + 12), want);
     ZK_BgLoad8bitBitmap(3, 2, 2, 1);

@@ -100,9 +100,11 @@ TEST_F(Composition, ClearsOnlyTheRowsNoOpaqueFullWidthLayerCovers) {
     // The rows cleared run from clearFrom to before clearTo.
     struct Case { const char* what; std::vector<L> layers; int clearFrom, clearTo; } cases[] = {
         {"no layers", {}, 0, 320}, {"full screen", {{0, 0, 240, 320, 32, 1}}, 0, 0},
-        {"wider and left of the screen", {{-5, 0, 300, 320, 32, 1}}, 0, 0}, {"above the screen", {{0, -10, 240, 330, 32, 1}}, 0, 320},
-        {"top part", {{0, 0, 240, 100, 32, 1}}, 100, 320}, {"odd rows", {{0, 0, 240, 101, 32, 1}, {0, 318, 240, 2, 32, 1}}, 101, 318},
-        {"bottom part", {{0, 200, 240, 120, 32, 1}}, 0, 200}, {"top and bottom", {{0, 200, 240, 120, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 200},
+        {"wider and left of the screen", {{-5, 0, 300, 320, 32, 1}}, 0, 0},
+        {"above the screen", {{0, -10, 240, 330, 32, 1}}, 0, 320}, {"top part", {{0, 0, 240, 100, 32, 1}}, 100, 320},
+        {"odd rows", {{0, 0, 240, 101, 32, 1}, {0, 318, 240, 2, 32, 1}}, 101, 318},
+        {"bottom part", {{0, 200, 240, 120, 32, 1}}, 0, 200},
+        {"top and bottom", {{0, 200, 240, 120, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 200},
         {"touches only after a later layer", {{0, 100, 240, 50, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 320},
         {"middle", {{0, 100, 240, 50, 32, 1}}, 0, 320}, {"blended", {{0, 0, 240, 320, 31, 1}}, 0, 320},
         {"with transparency", {{0, 0, 240, 320, 32, 0}}, 0, 320}, {"not at the left edge", {{1, 0, 240, 320, 32, 1}}, 0, 320},
@@ -128,7 +130,8 @@ TEST_F(Composition, FadePassBlendsTheRectangleTowardTheFadeColour) {
         {16, 0x0000, 0xFFFF, 0x7BEF, 10, 20, 30, 40}, {0, 0x1234, 0xFFFF, 0x1234, 10, 20, 30, 40},
         {0, 0xF81F, 0x0000, 0xF81F, 10, 20, 30, 40}, {32, 0x0000, 0xABCD, 0xABCD, 10, 20, 30, 40},
         {8, 0xFFFF, 0x0000, zk_test_blend(0xFFFF, 0x0000, 24), 10, 20, 30, 40},
-        {5, 0x1234, 0xF0F0, zk_test_blend(0x1234, 0xF0F0, 27), 0, 0, 239, 319}, {0, 0x0000, 0xFFFF, 0x0000, -100, 300, 1000, 5000}};
+        {5, 0x1234, 0xF0F0, zk_test_blend(0x1234, 0xF0F0, 27), 0, 0, 239, 319},
+        {0, 0x0000, 0xFFFF, 0x0000, -100, 300, 1000, 5000}};
     for (const Case& c : cases) {
         std::fill(std::begin(zk_buffer), std::end(zk_buffer), c.pixel);
         zk_fade.level = c.level, zk_fade.colour = c.colour;

@@ -103,7 +103,8 @@ TEST_F(DebugTest, FormatLanguage) {
     EXPECT_EQ(zk_debug_color, 0);
     ZK_DebugText(0, 2, "C");
     ZK_DebugText(0, 3, "%c?D");
-    EXPECT_EQ((std::vector<int>{colourOf(1, 0), colourOf(1, 1), colourOf(2, 0), colourOf(3, 0)}), (std::vector<int>{1, 3, 0, 15}));
+    EXPECT_EQ((std::vector<int>{colourOf(1, 0), colourOf(1, 1), colourOf(2, 0), colourOf(3, 0)}),
+              (std::vector<int>{1, 3, 0, 15}));
 }
 
 TEST_F(DebugTest, RowsWrapNewlinesAndTheLastRow) {

@@ -59,7 +59,9 @@ SpriteImage* toSprite(const std::vector<uint8_t>& data) {
     return ZK_GifToSprite(gif.data(), gif.size());
 }
 
-ZkGifFrame frame(int w, int h, std::vector<uint8_t> pixels, int delay = -1) { return {0, 0, w, h, false, std::move(pixels), {}, delay}; }
+ZkGifFrame frame(int w, int h, std::vector<uint8_t> pixels, int delay = -1) {
+    return {0, 0, w, h, false, std::move(pixels), {}, delay};
+}
 
 std::vector<uint8_t> bytes(const void* p, size_t n) { return {static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n}; }
 std::vector<uint16_t> words(const void* p, size_t n) { return {static_cast<const uint16_t*>(p), static_cast<const uint16_t*>(p) + n}; }
@@ -96,8 +98,10 @@ TEST(GifToSprite, KeyColourMovesToIndexZeroAndTheRunsMarkIt) {
         std::vector<uint8_t> want;
         std::vector<uint16_t> shown, wantShown;
         std::vector<bool> drawn;
-        for (uint8_t p : pixels)
-            want.push_back(uint8_t(p == k ? 0 : p == 0 && k > 0 ? k : p)), wantShown.push_back(rgb565(colours[p])), drawn.push_back(p != k);
+        for (uint8_t p : pixels) {
+            want.push_back(uint8_t(p == k ? 0 : p == 0 && k > 0 ? k : p));
+            wantShown.push_back(rgb565(colours[p])), drawn.push_back(p != k);
+        }
         EXPECT_EQ(bytes(im->pixels, 32), want);
         for (uint8_t p : bytes(im->pixels, 32)) shown.push_back(im->palette[p]);
         EXPECT_EQ(shown, wantShown);

@@ -19,7 +19,8 @@ struct RunList { std::vector<uint16_t> offsets; std::vector<uint8_t> runs; };
 RunList spanRuns(int height, int (*from)(int y), int n) {
     RunList r;
     for (int y = 0; y < height; ++y)
-        r.offsets.push_back(uint16_t(r.runs.size())), r.runs.insert(r.runs.end(), {uint8_t(from(y)), uint8_t(n), uint8_t(16 - from(y) - n)});
+        r.offsets.push_back(uint16_t(r.runs.size())),
+            r.runs.insert(r.runs.end(), {uint8_t(from(y)), uint8_t(n), uint8_t(16 - from(y) - n)});
     r.runs.insert(r.runs.end(), 4, 0xFF);
     return r;
 }
@@ -296,7 +297,8 @@ TEST(SpriteAnimation, Sequences) {
     for (auto [speed, loops, after] : {std::tuple{40, 0, -1}, {40, 0x8000, -1}, {0, 3, 3}}) {
         ZK_StartSpriteAnimEx(1, 0, 1, uint16_t(speed), 0, uint16_t(loops));
         for (int i = 0; i < 5; ++i) ZK_ShowSprite(1);
-        EXPECT_EQ(std::pair(int(zk_sprites[1]->animLoops), int(zk_sprites[1]->animActive)), std::pair(after, 1)) << speed << " " << loops;
+        EXPECT_EQ(std::pair(int(zk_sprites[1]->animLoops), int(zk_sprites[1]->animActive)), std::pair(after, 1))
+            << speed << " " << loops;
     }
 
     // The first and last slots animate too.

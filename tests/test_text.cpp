@@ -66,7 +66,8 @@ TEST(Text, StartingSettings) {
 // Pen advances: letter 4, space 3, 'i' 2 (width + letterSpacing 1).
 TEST_F(TextTest, WorkedLayouts) {
     // xs, ys: each letter's place; end: the end place.
-    struct Case { const char* what; const char* text; int16_t left, top, right, bottom; uint8_t align, gap, spacing; V xs, ys, end; };
+    struct Case { const char* what; const char* text; int16_t left, top, right, bottom; uint8_t align, gap, spacing;
+                  V xs, ys, end; };
     const Case cases[] = {
         {"left", "ab ci", 10, 20, 100, 200, 0, 0, 1, {10, 14, 18, 21, 25}, {20, 20, 20, 20, 20}, {27, 20}},
         {"spacing 3", "ab c", 0, 0, 100, 200, 0, 0, 3, {0, 6, 12, 17}, {0, 0, 0, 0}, {23, 0}},
