@@ -84,15 +84,8 @@ Throw throwFrom(State s, uint16_t a) {
     Throw t;
     t.end = s;
     if (s.n >= 255) return t.result = 1, t;  // the 8-bit count is full
-    int k = 0;
-    if (s.n != 0 && s.balls[0].count != -1) {
-        k = s.n;
-        for (int i = 1; i < s.n; ++i)
-            if (s.balls[i].count == -1) {
-                k = i;
-                break;
-            }
-    }
+    int k = 0;  // the first free record, else the one after those in use
+    while (k < s.n && s.balls[k].count != -1) ++k;
     Ball& b = s.balls[k];
     b = Ball{120, 308, 120 * 256, 308 * 256, 0x6A400, 8, uint16_t(a - 128), 3};
     b.fy += 4 * int32_t((-int64_t(b.speed) * sinOf(a)) >> 16);
