@@ -257,7 +257,7 @@ TEST(QuibThrow, FramesFollowTheRules) {
     }
 }
 
-TEST(QuibTable, OwnSpritesAndScoreDigits) {
+TEST(QuibTable, OwnSpritesScoreDigitsAndShrinking) {
     withGame([] {
         EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
         // The game's own sprites: image, size, centre, priority 0.
@@ -286,12 +286,8 @@ TEST(QuibTable, OwnSpritesAndScoreDigits) {
                 }
             EXPECT_EQ(shown, digits) << value;
         }
-    });
-}
-
-// A lone counted-down ball shrinks one pixel and 12 angle units a frame.
-TEST(QuibTable, ALoneCountedDownBallShrinksAway) {
-    withGame([] {
+        // A lone counted-down ball shrinks one pixel and 12 angle units a
+        // frame, and its record is freed.
         addBall(0, 60, 70, 3, 0);
         for (int f = 0; f < 4; ++f) {
             State want = current();

@@ -45,7 +45,8 @@ Frame readPng(const std::string& path, int w = W, int h = H) {
 }
 
 // A full-screen GIF decoded by giflib and played: each frame composed over
-// the last; its delays; whether it loops.
+// the last, the first over white (so the first frame must send every pixel);
+// its delays; whether it loops for ever.
 struct Played {
     std::vector<Frame> frames;
     std::vector<int> delays;
@@ -57,7 +58,7 @@ Played playGif(const std::string& path) {
     int err = 0;
     GifFileType* gif = DGifOpenFileName(path.c_str(), &err);
     if (!gif) return p;
-    Frame canvas(size_t(W) * H, 0);
+    Frame canvas(size_t(W) * H, 0xFFFF);
     const bool ok = DGifSlurp(gif) == GIF_OK && gif->SWidth == W && gif->SHeight == H;
     for (int i = 0; ok && i < gif->ImageCount; ++i) {
         const SavedImage& im = gif->SavedImages[i];
@@ -71,8 +72,11 @@ Played playGif(const std::string& path) {
                 canvas[size_t((d.Top + k / d.Width) * W + d.Left + k % d.Width)] =
                     zk_rgb565(map->Colors[c].Red, map->Colors[c].Green, map->Colors[c].Blue);
         p.frames.push_back(canvas);
-        for (int e = 0; e < im.ExtensionBlockCount; ++e)
-            p.loops |= im.ExtensionBlocks[e].ByteCount == 11 && !std::memcmp(im.ExtensionBlocks[e].Bytes, "NETSCAPE2.0", 11);
+        for (int e = 0; e + 1 < im.ExtensionBlockCount; ++e) {
+            const ExtensionBlock* b = im.ExtensionBlocks + e;
+            p.loops |= b[0].ByteCount == 11 && !std::memcmp(b[0].Bytes, "NETSCAPE2.0", 11) && b[1].ByteCount == 3 &&
+                       !std::memcmp(b[1].Bytes, "\1\0\0", 3);
+        }
     }
     DGifCloseFile(gif, &err);
     return p;
@@ -174,15 +178,18 @@ struct StandIn {
 
     int run() {
         ZK_Init();
+        ZK_BgLoadBitmap(0, W, H, 1);  // drawn on a full-screen layer, under the rate counter
+        Frame picture(size_t(W * H));
         for (int size = 2, frame = 0; !zk_record_done() && frame < stopAfter; ++frame) {
             if (Stylus.pressed) pressedAt.push_back(zk_record_frames_seen()), size += 2;
             for (int i = 0; i < W * H; ++i) {
                 const int x = i % W - Stylus.x, y = i / W - Stylus.y;
-                zk_buffer[i] = frame == 0                                  ? uint16_t(i)
-                               : std::abs(x) <= size && std::abs(y) <= size ? (Stylus.held ? 0xFFE0 : 0xF800)
-                               : (i / W + frame) & 7                    ? 0x0010
-                                                                        : 0x0210;
+                picture[size_t(i)] = frame == 0                                  ? uint16_t(i)
+                                     : std::abs(x) <= size && std::abs(y) <= size ? (Stylus.held ? 0xFFE0 : 0xF800)
+                                     : (i / W + frame) & 7                    ? 0x0010
+                                                                              : 0x0210;
             }
+            ZK_BgCopyBitmap(0, picture.data());
             ZK_Refresh();
             shown.emplace_back(zk_device_screen(), zk_device_screen() + W * H);
         }
@@ -246,9 +253,9 @@ TEST(Record, RandomPlayerIsSeededKeepsToTheBoardAndReachesTheProgram) {
         for (const ZkScriptEvent& e : zk_random_taps({seed, n})) v.push_back({int(e.time), int(e.message), e.x, e.y});
         return v;
     };
-    const auto a = taps(7, 40);
-    ASSERT_EQ(a.size(), 80u);
-    EXPECT_NE(a, taps(8, 40));
+    const auto a = taps(7, 400);
+    ASSERT_EQ(a.size(), 800u);
+    EXPECT_NE(a, taps(8, 400));
     EXPECT_EQ(taps(7, 10), decltype(a)(a.begin(), a.begin() + 20));
     // A down and, two frames later, an up at the same place, away from the
     // top rows; the first at frame 1 to 78, each next 5 to 82 frames later.
