@@ -814,6 +814,7 @@ def main():
     args = ap.parse_args()
     global MATRIX
     MATRIX = args.matrix
+    args.out = os.path.abspath(args.out)  # the workers build from other folders
 
     all_files = source_files()
     candidates = [f for f in candidate_files(all_files, args.files) if not is_generated(read(os.path.join(ROOT, f)))]
