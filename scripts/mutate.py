@@ -627,9 +627,10 @@ def run_every_test(worker, tests, timeout):
     """For --matrix: every quick test runs on the mutant, not only up to the
     first failure. ('killed' or 'survived', first failing test, all failing
     tests). A test that crashes the binary or hangs is counted and the rest
-    run again without it."""
+    run again without it, three times at most (a mutant that hangs many
+    tests would otherwise cost a timeout each)."""
     failing = []
-    for _ in range(10):
+    for _ in range(4):
         left_out = sorted(tests.slow | set(failing))
         filt = "-" + ":".join(left_out) if left_out else "*"
         rc, out = worker.run([os.path.join(worker.build, TEST_BINARY), "--gtest_filter=" + filt], timeout)
