@@ -80,9 +80,9 @@ TEST(GifToSprite, KeyColourMovesToIndexZeroAndTheRunsMarkIt) {
     // The palette entries holding magenta; the entry whose pixels become transparent (-1: none).
     struct Case { const char* name; std::vector<int> keys; int transparent; } cases[] = {
         {"key at 5", {5}, 5}, {"key at 0", {0}, 0}, {"no key", {}, -1}, {"keys at 3 and 9", {3, 9}, 3}};
-    // 8 x 4 pixels using entries 0, 3, 5, 9 and others.
+    // 8 x 4 pixels using entries 0, 3, 5, 9, the last entry (255) and others.
     const std::vector<uint8_t> pixels = {0, 5, 5, 1, 3, 9, 0, 0, 5, 5, 5, 5, 5, 5, 5, 5,
-                                         1, 2, 3, 4, 5, 6, 7, 8, 9, 3, 0, 5, 0, 3, 9, 5};
+                                         1, 2, 3, 4, 5, 6, 7, 8, 9, 3, 0, 5, 0, 3, 9, 255};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto colours = rainbow();

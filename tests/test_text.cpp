@@ -98,7 +98,8 @@ TEST_F(TextTest, WorkedLayouts) {
         {"bottom: ... below 9: the rest is dropped, the end steps back over the space", "ab cd", 0, 0, 16, 9, 0, 0,
          1, {0, 4, 8}, {0, 0, 0}, {6, 0}},
         {"justify at the bottom stop", "ab cd", 0, 0, 16, 9, 3, 0, 1, {1, 6, 11}, {0, 0, 0}, {6, 0}},
-        {"a word wider than the line breaks at its edge", "abcdefgh", 0, 0, 13, 100, 1, 0, 1,
+        {"a word wider than the line breaks at its edge; a letter at the break, '!' too, starts the next line",
+         "abc!efgh", 0, 0, 13, 100, 1, 0, 1,
          {3, 7, 11, 3, 7, 11, 7, 11}, {0, 0, 0, 5, 5, 5, 10, 10}, {8, 10}},
         {"empty", "", 7, 9, 100, 100, 1, 0, 1, {}, {}, {7, 9}},
     };
