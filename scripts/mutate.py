@@ -66,6 +66,7 @@ FREE_CHOICES_FILE = os.path.join(ROOT, "scripts", "mutate-free-choices.txt")
 TEST_TARGET = "zk_tests"
 TEST_BINARY = os.path.join("tests", "zk_tests")
 WORKERS = []  # for stopping their child processes on Ctrl-C
+MATRIX = False  # --matrix: every quick test on every mutant
 
 
 # ---------------------------------------------------------------- lexing
@@ -622,6 +623,29 @@ def run_tests(worker, tests, path, timeout):
     return "survived", None
 
 
+def run_every_test(worker, tests, timeout):
+    """For --matrix: every quick test runs on the mutant, not only up to the
+    first failure. ('killed' or 'survived', first failing test, all failing
+    tests). A test that crashes the binary or hangs is counted and the rest
+    run again without it, three times at most (a mutant that hangs many
+    tests would otherwise cost a timeout each)."""
+    failing = []
+    for _ in range(4):
+        left_out = sorted(tests.slow | set(failing))
+        filt = "-" + ":".join(left_out) if left_out else "*"
+        rc, out = worker.run([os.path.join(worker.build, TEST_BINARY), "--gtest_filter=" + filt], timeout)
+        for t in FAILED.findall(out):
+            if t in tests.names and t not in failing:
+                failing.append(t)
+        if COMPLETED.search(out):
+            break
+        running = [t for t in RUNNING.findall(out) if t not in failing]
+        if not running:
+            break
+        failing.append(running[-1])
+    return ("killed" if failing else "survived"), (failing[0] if failing else None), failing
+
+
 def list_tests(worker):
     rc, out = worker.run([os.path.join(worker.build, TEST_BINARY), "--gtest_list_tests"], 120)
     names, suite = [], None
@@ -740,6 +764,21 @@ def report(results, equivalents, show_diffs=True, rechecked=None):
     print()
 
 
+def report_matrix(results):
+    """Per test, the mutants it kills and those only it kills: a test that
+    kills nothing alone is covered by the others (slow tests did not run)."""
+    kills, alone = {}, {}
+    for r in results:
+        every = r.get("tests") or []
+        for t in every:
+            kills[t] = kills.get(t, 0) + 1
+        if len(every) == 1:
+            alone[every[0]] = alone.get(every[0], 0) + 1
+    print("\nmutants killed per test (alone: by no other quick test)")
+    for t in sorted(kills, key=lambda t: (alone.get(t, 0), kills[t])):
+        print("%5d %5d  %s" % (kills[t], alone.get(t, 0), t))
+
+
 def read_results(path):
     results, header = [], None
     try:
@@ -769,9 +808,14 @@ def main():
     ap.add_argument("--quiet", action="store_true", help="no survivor diffs in the report")
     ap.add_argument("--sanitize", action="store_true",
                     help="build with AddressSanitizer and UndefinedBehaviorSanitizer, as the sanitized suite does")
+    ap.add_argument("--matrix", action="store_true",
+                    help="run every quick test on each mutant and report, per test, the mutants only it kills")
     ap.add_argument("--sanitize-survivors", action="store_true",
                     help="then run the survivors again in sanitized builds (as CI runs the suite)")
     args = ap.parse_args()
+    global MATRIX
+    MATRIX = args.matrix
+    args.out = os.path.abspath(args.out)  # the workers build from other folders
 
     all_files = source_files()
     candidates = [f for f in candidate_files(all_files, args.files) if not is_generated(read(os.path.join(ROOT, f)))]
@@ -784,7 +828,7 @@ def main():
             tree.update(f.encode() + b"\0" + fh.read() + b"\0")
     tag = "seed%d-count%d%s%s" % (args.seed, args.count,
                                   "-" + hashlib.sha256(" ".join(args.files).encode()).hexdigest()[:8] if args.files else "",
-                                  "-sanitize" if args.sanitize else "")
+                                  "-sanitize" if args.sanitize else "", ) + ("-matrix" if args.matrix else "")
     results_path = os.path.join(args.out, "results-%s.jsonl" % tag)
 
     if args.report:
@@ -793,6 +837,8 @@ def main():
             sys.exit("no results in %s" % results_path)
         _, again = read_results(results_path[:-len(".jsonl")] + "-sanitized.jsonl")
         report(results, load_equivalents(), not args.quiet, {r["key"]: r for r in again})
+        if args.matrix:
+            report_matrix(results)
         return
 
     os.makedirs(args.out, exist_ok=True)
@@ -849,6 +895,8 @@ def main():
         rechecked = {r["key"]: r for r in run_sample(san, again, texts, san_path,
                                                      {"tree": tree.hexdigest(), "of": results_path})}
     report(results, load_equivalents(), not args.quiet, rechecked)
+    if args.matrix:
+        report_matrix(results)
     print("results: %s" % os.path.relpath(results_path, ROOT))
 
 
@@ -922,6 +970,7 @@ def run_sample(workers, sample, texts, results_path, header_fields):
             st = os.stat(target)
             users = [(u, os.stat(u)) for u in w.dependents(m.path)] if m.path.endswith(".h") else []
             t0 = time.time()
+            every = []
             try:
                 write(target, m.apply(original))
                 for u, _ in users:
@@ -931,6 +980,8 @@ def run_sample(workers, sample, texts, results_path, header_fields):
                     return
                 if rc != 0:
                     status, test = "not compiled", None
+                elif MATRIX:
+                    status, test, every = run_every_test(w, tests, timeout)
                 else:
                     status, test = run_tests(w, tests, m.path, timeout)
             finally:
@@ -945,6 +996,8 @@ def run_sample(workers, sample, texts, results_path, header_fields):
                 tests.learn(m.path, test)
             rec = {"key": m.key, "file": m.path, "where": m.describe(), "status": status, "test": test,
                    "seconds": round(time.time() - t0, 1), "diff": m.diff(original) if status == "survived" else ""}
+            if MATRIX:
+                rec["tests"] = every
             with lock:
                 results.append(rec)
                 with open(results_path, "a", encoding="utf-8") as f:

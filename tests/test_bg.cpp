@@ -14,11 +14,7 @@ namespace {
 // A clean screen, clip windows and layer table, and a hook that records
 // which layers it saw with the clip state in force.
 struct Scene {
-    struct Call {
-        uint8_t layer;
-        uint8_t window;
-        int16_t sprite;
-    };
+    struct Call { uint8_t layer, window; int16_t sprite; };
     std::vector<Call> calls;
     Scene() {
         ZK_ResetBg();
@@ -27,11 +23,7 @@ struct Scene {
         zk_cursprite = 5;
         zk_test_dovect = [this](uint8_t layer) { calls.push_back({layer, zk_curwindow, zk_cursprite}); };
     }
-    ~Scene() {
-        zk_test_dovect = nullptr;
-        ZK_ResetBg();
-        zk_cursprite = -1, zk_curwindow = 0, zk_bgcolor = 0;
-    }
+    ~Scene() { zk_test_dovect = nullptr, ZK_ResetBg(), zk_cursprite = -1, zk_curwindow = 0, zk_bgcolor = 0; }
     static uint16_t at(int x, int y) { return zk_buffer[y * ZK_WIDTH + x]; }
     // Pixels (x, y), (x + 1, y), ...
     static std::vector<uint16_t> row(int x, int y, int n) {
@@ -52,17 +44,13 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     // used kind depth width height priority alpha plain window
     EXPECT_EQ((V{bg.used, bg.kind, bg.depth, bg.width, bg.height, bg.priority, bg.alpha, bg.plain, bg.window}),
               (V{1, 3, 1, 20, 10, 7, 32, 0, 0}));
-    EXPECT_EQ(bg.map, nullptr);
-    ASSERT_NE(bg.palette, nullptr);
-    ASSERT_NE(bg.pixels, nullptr);
+    ASSERT_TRUE(!bg.map && bg.palette && bg.pixels);
     // Loading over an 8-bit engine bitmap frees its pixels and palette (the
     // sanitized build reports a leak otherwise) ...
     zk_bgcolor = 0x4321;
     ZK_BgLoadBitmap(7, 3, 2, 0);
-    EXPECT_EQ(bg.depth, 2);
-    EXPECT_EQ(bg.palette, nullptr);
     const auto* p16 = static_cast<const uint16_t*>(bg.pixels);
-    EXPECT_EQ(P(p16, p16 + 6), P(6, 0x4321));  // plain 0: filled with zk_bgcolor
+    EXPECT_TRUE(bg.depth == 2 && !bg.palette && P(p16, p16 + 6) == P(6, 0x4321));  // plain 0: filled with zk_bgcolor
     // ... while caller-owned storage is never freed (freeing these stack
     // arrays would be reported).
     uint16_t pixels[6] = {}, palette[256] = {};
@@ -72,16 +60,14 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     ZK_LoadTextBg(7);  // loading over a text layer empties its slots
     ZK_Text(0, 0, 0, 100, 100, "abc", 0xFFFF, 0, 10);
     ZK_BgLoadEx(7, &bitmap, pixels, nullptr, palette);
-    EXPECT_EQ((V{bg.kind, bg.plain, ZK_TextSlot[7][0].count}), (V{0, 1, 0}));
-    EXPECT_EQ(bg.pixels, pixels);
+    EXPECT_EQ((V{bg.kind, bg.plain, ZK_TextSlot[7][0].count, bg.pixels == pixels}), (V{0, 1, 0, 1}));
     ZK_BgLoadEx(7, &tileInfo, tiles, map, palette);
-    EXPECT_EQ((V{bg.kind, bg.mapColumns, bg.mapRows, bg.plain}), (V{1, 2, 2, 0}));
-    EXPECT_EQ(bg.tilePalettes[0], palette);
+    EXPECT_EQ((V{bg.kind, bg.mapColumns, bg.mapRows, bg.plain, bg.tilePalettes[0] == palette}), (V{1, 2, 2, 0, 1}));
     ZK_BgLoadEx(7, &noTiles, tiles, map, palette);
     EXPECT_EQ(bg.mapColumns, 0);  // a division by 0 gives 0
     ZK_BgDelete(7);
-    EXPECT_EQ(bg.used, 0);
     ZK_BgDelete(7);  // deleting a free layer is harmless
+    EXPECT_EQ(bg.used, 0);
     ZK_ResetBg();
     for (const BgLayer& l : zk_bg) EXPECT_EQ(l.used, 0);
 }
@@ -94,11 +80,8 @@ TEST(BgLayers, PixelAlphaAndCopyWorkOn16bitBitmapsOnly) {
     auto* px = static_cast<uint16_t*>(zk_bg[2].pixels);
     EXPECT_EQ(P(px, px + 12), want);
     px[5] = 0x0000;
-    const struct { uint16_t colour; int alpha; uint16_t want; } steps[] = {
-        {WHITE, 16, GREY},  // black halfway to white: red 15, green 31, blue 15
-        {RED, 0, GREY},
-        {BLUE, 32, BLUE},
-    };
+    // Black halfway to white is red 15, green 31, blue 15.
+    const struct { uint16_t colour; int alpha; uint16_t want; } steps[] = {{WHITE, 16, GREY}, {RED, 0, GREY}, {BLUE, 32, BLUE}};
     for (const auto& s : steps) {
         ZK_BgSetPixelAlpha(2, 1, 1, s.colour, s.alpha);
         EXPECT_EQ(px[5], s.want) << s.alpha;
@@ -106,7 +89,7 @@ TEST(BgLayers, PixelAlphaAndCopyWorkOn16bitBitmapsOnly) {
     ZK_BgSetPixelAlpha(2, 0, 2, GREEN, 32);  // the first column and the last row
     want[8] = GREEN;
     // Outside the layer nothing is written; on an 8-bit layer nothing either.
-    for (auto xy : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(xy.first), int16_t(xy.second), RED, 32);
+    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {-1, 0}, {0, -1}}) ZK_BgSetPixelAlpha(2, int16_t(x), int16_t(y), RED, 32);
     want[5] = BLUE;
     EXPECT_EQ(P(px, px + 12), want);
     ZK_BgLoad8bitBitmap(3, 2, 2, 1);
@@ -119,17 +102,12 @@ TEST(BgLayers, TileRangesSkipOnlyCellsOffTheScreen) {
     BgLayer bg{};
     bg.tileWidth = bg.tileHeight = 6;
     bg.mapColumns = 100;
-    struct Case { int32_t x, y, mapRows; V want; /* rows first..end, columns first..end */ } cases[] = {
-        {-5, 0, 100, {0, 54, 0, 41}},      // column 0 partly visible
-        {-6, 0, 100, {0, 54, 1, 41}},      // column 0 wholly off
-        {0, -13, 100, {2, 56, 0, 40}},
-        {0, 10, 9, {0, 9, 0, 40}},          // a 54-high map at y = 10 shows all 9 rows
-        {240, 0, 100, {0, 54, 0, 0}},       // right of the screen: nothing
-        {0, 320, 100, {0, 0, 0, 40}},       // below it: nothing
-        {-600, 0, 100, {0, 54, 100, 100}},  // left of the map's end: nothing
-        {0, -13, 0, {0, 0, 0, 40}},         // no rows at all
-        {INT32_MIN, INT32_MAX, 100, {0, 0, 100, 100}},
-    };
+    // want: rows first..end, columns first..end. Column 0 is partly visible at x = -5 and wholly off at -6;
+    // a 54-high map at y = 10 shows all 9 rows; nothing shows right of, below or left of the screen.
+    struct Case { int32_t x, y, mapRows; V want; } cases[] = {
+        {-5, 0, 100, {0, 54, 0, 41}}, {-6, 0, 100, {0, 54, 1, 41}}, {0, -13, 100, {2, 56, 0, 40}}, {0, 10, 9, {0, 9, 0, 40}},
+        {240, 0, 100, {0, 54, 0, 0}}, {0, 320, 100, {0, 0, 0, 40}}, {-600, 0, 100, {0, 54, 100, 100}},
+        {0, -13, 0, {0, 0, 0, 40}}, {INT32_MIN, INT32_MAX, 100, {0, 0, 100, 100}}};
     for (const Case& c : cases) {
         bg.x = c.x, bg.y = c.y, bg.mapRows = c.mapRows;
         const ZkTileRange r = zk_tilerange(bg);
@@ -143,10 +121,8 @@ TEST(BgDrawing, BitmapLayersPickThePlainOrKeyedBlitterAndCallTheHook) {
     Scene scene;
     // 8-bit: index 0 is drawn by the plain copy, skipped by the keyed one.
     ZK_BgLoad8bitBitmap(1, 2, 1, 1);
-    zk_bg[1].palette[0] = RED;
-    zk_bg[1].palette[1] = GREEN;
+    zk_bg[1].palette[0] = RED, zk_bg[1].palette[1] = GREEN, zk_bg[1].window = 3;
     static_cast<uint8_t*>(zk_bg[1].pixels)[1] = 1;
-    zk_bg[1].window = 3;
     ZK_ShowBg(1);
     EXPECT_EQ(Scene::row(0, 0, 2), (P{RED, GREEN}));
     zk_bg[1].plain = 0;
@@ -179,10 +155,7 @@ TEST(BgDrawing, BitmapLayersPickThePlainOrKeyedBlitterAndCallTheHook) {
     // the last calls the hook.
     scene.calls.clear();
     const P before(std::begin(zk_buffer), std::end(zk_buffer));
-    zk_bg[2].alpha = 0;
-    ZK_ShowBg(2);
-    zk_bg[2].alpha = -3;
-    ZK_ShowBg(2);
+    for (int alpha : {0, -3}) zk_bg[2].alpha = int16_t(alpha), ZK_ShowBg(2);
     ZK_ShowBg(9);  // free
     ZK_ShowBg(-1);
     ZK_LoadVectoBg(12);
@@ -244,8 +217,7 @@ TEST(BgDrawing, TileMapsDrawTheirCellsWithMirrorsAndPalettes) {
 TEST(VectorLayers, ShapesKeepTheirOrderAndTheHookRunsEveryFrame) {
     Scene scene;
     ZK_VectoBgAddLine(15, 1, 2, 3, 4, RED, 1);  // a free layer: ignored
-    EXPECT_EQ(zk_bg[15].used, 0);
-    EXPECT_EQ(zk_bg[15].shapes, nullptr);
+    EXPECT_TRUE(!zk_bg[15].used && !zk_bg[15].shapes);
 
     ZK_LoadVectoBg(15);
     EXPECT_EQ((V{zk_bg[15].used, zk_bg[15].kind, zk_bg[15].priority, zk_bg[15].alpha}), (V{1, 255, 15, 32}));
@@ -264,21 +236,16 @@ TEST(VectorLayers, ShapesKeepTheirOrderAndTheHookRunsEveryFrame) {
 
     // Reloading empties the list and keeps the layer.
     ZK_LoadVectoBg(15);
-    EXPECT_EQ((V{zk_bg[15].used, zk_bg[15].kind}), (V{1, 255}));
-    EXPECT_EQ(zk_bg[15].shapes, nullptr);
+    EXPECT_EQ((V{zk_bg[15].used, zk_bg[15].kind, zk_bg[15].shapes == nullptr}), (V{1, 255, 1}));
     ZK_VectoBgAddLine(15, 0, 0, 1, 1, RED, 0);  // released by the delete below
 
     // The composer draws nothing for it but calls the hook every frame.
-    int frames = 0;
-    const int rc = zk_test_run([&] {
+    EXPECT_EQ(zk_test_run([&] {
         ZK_Init();
         ZK_LoadVectoBg(15);
         scene.calls.clear();
-        for (; frames < 3; ++frames) ZK_Refresh();
+        for (int frames = 0; frames < 3; ++frames) ZK_Refresh();
         return 0;
-    });
-    EXPECT_EQ(rc, 0);
-    int seen = 0;
-    for (const auto& c : scene.calls) seen += c.layer == 15;
-    EXPECT_EQ(seen, frames);
+    }), 0);
+    EXPECT_EQ(std::count_if(scene.calls.begin(), scene.calls.end(), [](const Scene::Call& c) { return c.layer == 15; }), 3);
 }

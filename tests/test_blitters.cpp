@@ -9,22 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "ZKlib.h"
 #include "zk_blend.h"
 #include "zk_blit.h"
+#include "zk_test_support.h"
 
 namespace {
 
-// The blend exactly as its recipe reads, for any alpha (wrap-around included).
-uint16_t ref_blend(uint16_t s, uint16_t d, int alpha) {
-    auto spread = [](uint16_t c) { return (uint32_t(c) | (uint32_t(c) << 16)) & 0x07E0F81Fu; };
-    const uint32_t t = (spread(d) + (((spread(s) - spread(d)) * uint32_t(alpha)) >> 5)) & 0x07E0F81Fu;
-    return uint16_t(t | (t >> 16));
-}
-
-struct Rect {
-    int64_t fc, fr, ec, er;
-};
+struct Rect { int64_t fc, fr, ec, er; };
 
 // The visible source rectangle: window (met with the screen), then the
 // current sprite's clip rectangle.
@@ -83,7 +74,7 @@ void ref_copy(uint16_t* buf, int x, int y, int w, int h, int alpha, bool fx, boo
 // other alpha blends the colour wherever the mask is not 0.
 uint16_t ref_letter(uint16_t k, uint16_t m, uint16_t d, int alpha) {
     if (alpha == 32) return uint16_t((d & ~m) | (k & m));
-    return m != 0 ? ref_blend(k, d, alpha) : d;
+    return m != 0 ? zk_test_blend(k, d, alpha) : d;
 }
 
 // Per line a transparent count, an opaque one, ..., closed by four 0xFF
@@ -184,7 +175,7 @@ void compare_with_reference(unsigned seed) {
         std::vector<uint8_t> runs(im.runs);
         std::memcpy(ref, zk_buffer, sizeof ref);
         auto colour = [&](int64_t c, int64_t r, uint16_t d, int a) {
-            return a == 32 ? im.colour(eight, c, r) : ref_blend(im.colour(eight, c, r), d, a);
+            return a == 32 ? im.colour(eight, c, r) : zk_test_blend(im.colour(eight, c, r), d, a);
         };
         auto always = [](int64_t, int64_t) { return true; };
         if (routine < 2) {
@@ -230,19 +221,12 @@ void compare_with_reference(unsigned seed) {
 }  // namespace
 
 TEST_F(Blitters, ClipLimitsOfTheWorkedCases) {
-    const struct {
-        int x, y, w, h;
-        int spriteClip[4];  // -1: no sprite
-        std::vector<int> limits;
-    } cases[] = {
-        {-5, 0, 16, 16, {-1}, {5, 0, 16, 16}},          // cut on the left
-        {224, 304, 16, 16, {-1}, {0, 0, 16, 16}},       // right edge exactly at the window edge
-        {230, 310, 16, 16, {-1}, {0, 0, 10, 10}},       // cut on the right and bottom
-        {10, 10, 16, 16, {2, 2, 5, 5}, {2, 2, 6, 6}},   // sprite clip rectangle
-        {0, -10, 240, 320, {-1}, {0, 10, 240, 320}},    // full width, above the top
-        {-40000, 0, 16, 16, {-1}, {32767, 0, 16, 16}},  // far left: empty, no 16-bit wrap
-        {40000, 40000, 16, 16, {-1}, {0, 0, -32768, -32768}},
-    };
+    // Cut on the left; the right edge exactly at the window's; cut on the right and bottom; a sprite clip
+    // rectangle (-1: none); full width above the top; far off: empty, saturated instead of wrapped in 16 bits.
+    const struct { int x, y, w, h; int spriteClip[4]; std::vector<int> limits; } cases[] = {
+        {-5, 0, 16, 16, {-1}, {5, 0, 16, 16}}, {224, 304, 16, 16, {-1}, {0, 0, 16, 16}}, {230, 310, 16, 16, {-1}, {0, 0, 10, 10}},
+        {10, 10, 16, 16, {2, 2, 5, 5}, {2, 2, 6, 6}}, {0, -10, 240, 320, {-1}, {0, 10, 240, 320}},
+        {-40000, 0, 16, 16, {-1}, {32767, 0, 16, 16}}, {40000, 40000, 16, 16, {-1}, {0, 0, -32768, -32768}}};
     for (const auto& c : cases) {
         zk_cursprite = -1;
         if (c.spriteClip[0] >= 0) use_sprite_clip(c.spriteClip[0], c.spriteClip[1], c.spriteClip[2], c.spriteClip[3]);

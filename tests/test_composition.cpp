@@ -16,14 +16,11 @@ namespace {
 class Composition : public ::testing::Test {
 protected:
     void SetUp() override {
-        ZK_ResetBg();
-        ZK_InitSprites();
+        ZK_ResetBg(), ZK_InitSprites();
         zk_minsprite = 4096, zk_maxsprite = -1;
         for (BgLayer& b : zk_bg) b = BgLayer{};
-        zk_bgcolor = 0;
-        zk_fade.level = 32, zk_fade.priority = 0, zk_fade.colour = 0;
-        ZK_SetFadeLimits(0, 0, 239, 319);
-        ZK_SetWindowLimits(0, 0, 0, 239, 319);
+        zk_bgcolor = 0, zk_fade.level = 32, zk_fade.priority = 0, zk_fade.colour = 0;
+        ZK_SetFadeLimits(0, 0, 239, 319), ZK_SetWindowLimits(0, 0, 0, 239, 319);
         zk_curwindow = 0, zk_cursprite = -1;
     }
     void TearDown() override { SetUp(); }
@@ -100,7 +97,8 @@ TEST_F(Composition, PriorityListsRunFromTheHighestNumberDown) {
 
 TEST_F(Composition, ClearsOnlyTheRowsNoOpaqueFullWidthLayerCovers) {
     struct L { int x, y, w, h; int16_t alpha; uint8_t plain; };
-    struct Case { const char* what; std::vector<L> layers; int clearFrom, clearTo; /* end exclusive */ } cases[] = {
+    // The rows cleared run from clearFrom to before clearTo.
+    struct Case { const char* what; std::vector<L> layers; int clearFrom, clearTo; } cases[] = {
         {"no layers", {}, 0, 320}, {"full screen", {{0, 0, 240, 320, 32, 1}}, 0, 0},
         {"wider and left of the screen", {{-5, 0, 300, 320, 32, 1}}, 0, 0},
         {"above the screen", {{0, -10, 240, 330, 32, 1}}, 0, 320}, {"top part", {{0, 0, 240, 100, 32, 1}}, 100, 320},
@@ -109,11 +107,8 @@ TEST_F(Composition, ClearsOnlyTheRowsNoOpaqueFullWidthLayerCovers) {
         {"top and bottom", {{0, 200, 240, 120, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 200},
         {"touches only after a later layer", {{0, 100, 240, 50, 32, 1}, {0, 0, 240, 100, 32, 1}}, 100, 320},
         {"middle", {{0, 100, 240, 50, 32, 1}}, 0, 320}, {"blended", {{0, 0, 240, 320, 31, 1}}, 0, 320},
-        {"with transparency", {{0, 0, 240, 320, 32, 0}}, 0, 320},
-        {"not at the left edge", {{1, 0, 240, 320, 32, 1}}, 0, 320},
-        {"one column short", {{0, 0, 239, 320, 32, 1}}, 0, 320},
-        {"taller than the screen", {{0, 0, 240, 5000, 32, 1}}, 0, 0},
-    };
+        {"with transparency", {{0, 0, 240, 320, 32, 0}}, 0, 320}, {"not at the left edge", {{1, 0, 240, 320, 32, 1}}, 0, 320},
+        {"one column short", {{0, 0, 239, 320, 32, 1}}, 0, 320}, {"taller than the screen", {{0, 0, 240, 5000, 32, 1}}, 0, 0}};
     zk_bgcolor = 0x1357;
     for (const Case& c : cases) {
         for (BgLayer& b : zk_bg) b = BgLayer{};
@@ -130,15 +125,13 @@ TEST_F(Composition, ClearsOnlyTheRowsNoOpaqueFullWidthLayerCovers) {
 }
 
 TEST_F(Composition, FadePassBlendsTheRectangleTowardTheFadeColour) {
+    // Level 16 halves each channel, rounding down; a rectangle past the screen fades only the screen part.
     struct Case { uint8_t level; uint16_t colour, pixel, want; int left, top, right, bottom; } cases[] = {
-        {16, 0x0000, 0xFFFF, 0x7BEF, 10, 20, 30, 40},  // halves each channel, rounding down
-        {0, 0x1234, 0xFFFF, 0x1234, 10, 20, 30, 40},
-        {0, 0xF81F, 0x0000, 0xF81F, 10, 20, 30, 40},
-        {32, 0x0000, 0xABCD, 0xABCD, 10, 20, 30, 40},
+        {16, 0x0000, 0xFFFF, 0x7BEF, 10, 20, 30, 40}, {0, 0x1234, 0xFFFF, 0x1234, 10, 20, 30, 40},
+        {0, 0xF81F, 0x0000, 0xF81F, 10, 20, 30, 40}, {32, 0x0000, 0xABCD, 0xABCD, 10, 20, 30, 40},
         {8, 0xFFFF, 0x0000, zk_test_blend(0xFFFF, 0x0000, 24), 10, 20, 30, 40},
         {5, 0x1234, 0xF0F0, zk_test_blend(0x1234, 0xF0F0, 27), 0, 0, 239, 319},
-        {0, 0x0000, 0xFFFF, 0x0000, -100, 300, 1000, 5000},  // past the screen: only the screen part
-    };
+        {0, 0x0000, 0xFFFF, 0x0000, -100, 300, 1000, 5000}};
     for (const Case& c : cases) {
         std::fill(std::begin(zk_buffer), std::end(zk_buffer), c.pixel);
         zk_fade.level = c.level, zk_fade.colour = c.colour;
@@ -192,11 +185,10 @@ Sprite* show_sprite(int slot, Picture& p, int x, int y, int16_t priority) {
 }  // namespace
 
 TEST_F(Composition, WholeFadesShowEveryLevelAndStopAtTheLastReached) {
+    // A step of 0 would never end: no fade.
     struct Case { bool in; int step; std::vector<int> levels; int last; } cases[] = {
-        {false, 5, {32, 27, 22, 17, 12, 7, 2}, 2}, {true, 5, {0, 5, 10, 15, 20, 25, 30}, 30},
-        {false, 16, {32, 16, 0}, 0}, {true, 16, {0, 16, 32}, 32},
-        {true, 0, {}, 32},  // a step of 0 would never end
-    };
+        {false, 5, {32, 27, 22, 17, 12, 7, 2}, 2}, {true, 5, {0, 5, 10, 15, 20, 25, 30}, 30}, {false, 16, {32, 16, 0}, 0},
+        {true, 16, {0, 16, 32}, 32}, {true, 0, {}, 32}};
     for (const Case& c : cases) {
         presented.clear();
         int last = -1;
@@ -235,15 +227,12 @@ TEST_F(Composition, DrawsFromTheBackPriorityToTheFrontLayersBeforeSprites) {
 
     zk_bgcolor = 0x1234;
     zk_whenrefresh();
+    // In turn: sprite 3 over sprite 8, which shows beside it; priority 1 over 2; a sprite over the layer of
+    // its priority; a layer of priority 0 over a sprite of 1; layer 11 over 12, which shows beside it; the
+    // back layer where alpha 0, zoom 0 and hidden sprites stand; nothing cleared under it.
     const struct { int x, y; uint16_t want; } checks[] = {
-        {52, 50, 0x07E0}, {41, 50, 0xF800},                     // sprite 3 over sprite 8, which shows beside it
-        {52, 100, 0x001F},                                      // priority 1 over priority 2
-        {112, 55, 0x07E0},                                      // sprite over the layer of its priority
-        {112, 105, 0x001F},                                     // layer of priority 0 over a sprite of priority 1
-        {165, 55, 0xF800}, {152, 55, 0xFFFF},                   // layer 11 over layer 12
-        {200, 200, 0x8410}, {200, 230, 0x8410}, {200, 260, 0x8410},  // alpha 0, zoom 0, hidden: the back layer
-        {0, 0, 0x8410},  // nothing cleared under an opaque full-screen layer
-    };
+        {52, 50, 0x07E0}, {41, 50, 0xF800}, {52, 100, 0x001F}, {112, 55, 0x07E0}, {112, 105, 0x001F}, {165, 55, 0xF800},
+        {152, 55, 0xFFFF}, {200, 200, 0x8410}, {200, 230, 0x8410}, {200, 260, 0x8410}, {0, 0, 0x8410}};
     for (const auto& c : checks) EXPECT_EQ(px(c.x, c.y), c.want) << c.x << "," << c.y;
     zk_bgcolor = 0;
 }
@@ -261,14 +250,12 @@ TEST_F(Composition, FadeFadesWhatIsBehindItsPriorityOnly) {
     show_sprite(3, white, 100, 20, 7);
     show_layer(0, back, 0, 0, 600);
     zk_fade.level = 16;
+    // 4 lies between drawn priorities, 600 is the layer's own (applied right after it), 1000 lies behind
+    // everything (the layer covers it) and 1024 is never reached.
     struct Case { uint16_t priority, s1, s2, s3, back; } cases[] = {
-        {5, 0xFFFF, 0x7BEF, 0x7BEF, 0x7BEF}, {0, 0x7BEF, 0x7BEF, 0x7BEF, 0x7BEF},
-        {4, 0xFFFF, 0x7BEF, 0x7BEF, 0x7BEF},     // between drawn priorities
-        {1000, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},  // behind everything: the layer covers it
-        {600, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF},   // right after the layer of its priority
-        {599, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF}, {6, 0xFFFF, 0xFFFF, 0x7BEF, 0x7BEF},
-        {1024, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},  // a priority never reached
-    };
+        {5, 0xFFFF, 0x7BEF, 0x7BEF, 0x7BEF}, {0, 0x7BEF, 0x7BEF, 0x7BEF, 0x7BEF}, {4, 0xFFFF, 0x7BEF, 0x7BEF, 0x7BEF},
+        {1000, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {600, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF}, {599, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF},
+        {6, 0xFFFF, 0xFFFF, 0x7BEF, 0x7BEF}, {1024, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}};
     for (const Case& c : cases) {
         zk_fade.priority = c.priority, zk_fade.level = 16;
         zk_whenrefresh();

@@ -60,9 +60,7 @@ SpriteImage* toSprite(const std::vector<uint8_t>& data) {
 }
 
 ZkGifFrame frame(int w, int h, std::vector<uint8_t> pixels, int delay = -1) {
-    ZkGifFrame f;
-    f.width = w, f.height = h, f.pixels = std::move(pixels), f.delay = delay;
-    return f;
+    return {0, 0, w, h, false, std::move(pixels), {}, delay};
 }
 
 std::vector<uint8_t> bytes(const void* p, size_t n) { return {static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n}; }
@@ -72,27 +70,19 @@ using V = std::vector<int64_t>;
 V shape(const SpriteImage* im) { return {im->depth, im->opaque, im->width, im->height}; }
 
 struct Cleanup {
-    ~Cleanup() {
-        zk_cleanspritealloc();
-        ZK_ResetBg();
-        ZK_GifInfo.firstFrame = ZK_GifInfo.lastFrame = 0;
-    }
+    ~Cleanup() { zk_cleanspritealloc(), ZK_ResetBg(), ZK_GifInfo.firstFrame = ZK_GifInfo.lastFrame = 0; }
 };
 
 }  // namespace
 
 TEST(GifToSprite, KeyColourMovesToIndexZeroAndTheRunsMarkIt) {
     Cleanup cleanup;
-    struct Case {
-        const char* name;
-        std::vector<int> keys;  // palette entries holding magenta
-        int transparent;        // the entry whose pixels become transparent, -1 none
-    } cases[] = {{"key at 5", {5}, 5}, {"key at 0", {0}, 0}, {"no key", {}, -1}, {"keys at 3 and 9", {3, 9}, 3}};
-    // 8 x 4 pixels using entries 0, 3, 5, 9 and others.
-    const std::vector<uint8_t> pixels = {0, 5, 5, 1, 3, 9, 0, 0,  //
-                                         5, 5, 5, 5, 5, 5, 5, 5,  //
-                                         1, 2, 3, 4, 5, 6, 7, 8,  //
-                                         9, 3, 0, 5, 0, 3, 9, 5};
+    // The palette entries holding magenta; the entry whose pixels become transparent (-1: none).
+    struct Case { const char* name; std::vector<int> keys; int transparent; } cases[] = {
+        {"key at 5", {5}, 5}, {"key at 0", {0}, 0}, {"no key", {}, -1}, {"keys at 3 and 9", {3, 9}, 3}};
+    // 8 x 4 pixels using entries 0, 3, 5, 9, the last entry (255) and others.
+    const std::vector<uint8_t> pixels = {0, 5, 5, 1, 3, 9, 0, 0, 5, 5, 5, 5, 5, 5, 5, 5,
+                                         1, 2, 3, 4, 5, 6, 7, 8, 9, 3, 0, 5, 0, 3, 9, 255};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto colours = rainbow();
@@ -110,18 +100,12 @@ TEST(GifToSprite, KeyColourMovesToIndexZeroAndTheRunsMarkIt) {
         std::vector<bool> drawn;
         for (uint8_t p : pixels) {
             want.push_back(uint8_t(p == k ? 0 : p == 0 && k > 0 ? k : p));
-            wantShown.push_back(rgb565(colours[p]));
-            drawn.push_back(p != k);
+            wantShown.push_back(rgb565(colours[p])), drawn.push_back(p != k);
         }
         EXPECT_EQ(bytes(im->pixels, 32), want);
         for (uint8_t p : bytes(im->pixels, 32)) shown.push_back(im->palette[p]);
         EXPECT_EQ(shown, wantShown);
-        if (k < 0) {
-            EXPECT_TRUE(!im->runs && !im->lineOffsets);
-        } else {
-            EXPECT_EQ(im->palette[0], 0xF81F);
-            EXPECT_EQ(readRuns(im), drawn);
-        }
+        EXPECT_TRUE(k < 0 ? !im->runs && !im->lineOffsets : im->palette[0] == 0xF81F && readRuns(im) == drawn);
     }
     zk_cleanspritealloc();
     zk_cleanspritealloc();  // with no images it only sets the count
@@ -148,23 +132,44 @@ TEST(GifToSprite, FullWidthLinesAndRunLimits) {
     EXPECT_NE(toSprite(zk_make_gif(300, 1, rainbow(), fill(300, 1))), nullptr);
 
     // Lines of 19 alternating pixels take 19 bytes: 3449 lines make the
-    // longest list, 65,535 bytes with the closing ones; 3450 lines do not fit.
-    for (int lines : {3449, 3450}) {
-        std::vector<uint8_t> zebra(size_t(19 * lines));
-        for (size_t i = 0; i < zebra.size(); ++i) zebra[i] = uint8_t((i % 19) & 1);
+    // longest list, 65,535 bytes with the closing ones; 3450 lines do not fit,
+    // nor 3449 and a transparent line (1 byte).
+    for (auto [lines, blank] : {std::pair{3449, 0}, {3450, 0}, {3449, 1}}) {
+        std::vector<uint8_t> zebra(size_t(19 * (lines + blank)));
+        for (size_t i = 0; i < size_t(19 * lines); ++i) zebra[i] = uint8_t((i % 19) & 1);
         const uint16_t count = zk_nsprite_alloc;
-        SpriteImage* z = toSprite(zk_make_gif(19, lines, colours, zebra));
-        EXPECT_EQ((V{z != nullptr, zk_nsprite_alloc - count}), (V{lines == 3449, lines == 3449}));
+        SpriteImage* z = toSprite(zk_make_gif(19, lines + blank, colours, zebra));
+        const bool fits = lines == 3449 && !blank;
+        EXPECT_EQ((V{z != nullptr, zk_nsprite_alloc - count}), (V{fits, fits}));
         if (z) { EXPECT_EQ((V{z->lineOffsets[3448], int64_t(readRuns(z).size())}), (V{19 * 3448, 19 * 3449})); }
     }
 }
 
 TEST(GifToSprite, TheRegistryHolds1024Images) {
     Cleanup cleanup;
-    const auto gif = zk_make_gif(1, 1, rainbow(2), fill(1, 1));
-    for (int i = 0; i < 1024; ++i) ASSERT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr) << i;
-    EXPECT_EQ(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
-    EXPECT_EQ(zk_nsprite_alloc, 1024);
+    const auto gif = zk_make_gif(1, 1, rainbow(2), fill(1, 1)), anim = zk_make_gif(1, 1, rainbow(2), {frame(1, 1, {1}, 10)});
+    EXPECT_EQ(zk_test_run([&] {
+        ZK_Init();
+        ZK_LoadVectoBg(0);
+        for (int i = 0; i < 1023; ++i) EXPECT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr) << i;
+        // The hook takes the last entry during the animation's wait: the animation keeps nothing.
+        ZK_GifInfo.lastFrame = 100;
+        zk_test_dovect = [&](uint8_t) { if (zk_nsprite_alloc < 1024) ZK_GifToSprite(gif.data(), gif.size()); };
+        EXPECT_EQ(ZK_GifToSprite(anim.data(), anim.size()), nullptr);
+        zk_test_dovect = nullptr;
+        EXPECT_EQ(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
+        EXPECT_EQ(zk_nsprite_alloc, 1024);
+        zk_cleanspritealloc();
+        EXPECT_EQ(zk_sprite_alloc[1023], nullptr);
+        return 0;
+    }), 0);
+}
+
+// The playback record before any decode: every field 0 (read during start-up).
+const GifInfo kGifStart = ZK_GifInfo;
+TEST(GifDecode, PlaybackStartsAtZero) {
+    EXPECT_EQ((V{kGifStart.firstFrame, kGifStart.lastFrame, kGifStart.frameCount, kGifStart.speed == 0.0f, kGifStart.state}),
+              (V{0, 0, 0, 1, 0}));
 }
 
 TEST(GifDecode, InterlacedRowsLandInPassOrderFromTheImageTop) {
@@ -240,19 +245,17 @@ TEST(GifDecode, FramesAreClippedToTheScreen) {
     zk_gif_put16(data, zk_gif_descriptor_at(data, 1) + 1, 5);    // left 5: columns 5..9
     zk_gif_put16(data, zk_gif_descriptor_at(data, 1) + 3, 4);    // top 4: rows 4..7
     zk_gif_put16(data, zk_gif_descriptor_at(data, 2) + 1, 300);  // beyond the screen
-    std::vector<uint8_t> want(48, 0);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 8; ++x)
-            want[size_t(y * 8 + x)] = (x >= 5 && y >= 4) ? 4 : (x >= 1 && x <= 2 && y >= 1 && y <= 2) ? 3 : 0;
-    const auto gif = exact(data);
-    std::vector<uint8_t> dest8(48);
+    std::vector<uint8_t> want(48, 0), dest8(48);
     std::vector<uint16_t> dest16(48), want16(48), palette(256);
-    for (size_t i = 0; i < 48; ++i) want16[i] = want[i] ? rgb565(rainbow()[want[i]]) : 0;
+    for (int i = 0, x = 0, y = 0; i < 48; ++i, x = i % 8, y = i / 8) {
+        want[size_t(i)] = (x >= 5 && y >= 4) ? 4 : (x >= 1 && x <= 2 && y >= 1 && y <= 2) ? 3 : 0;
+        want16[size_t(i)] = want[size_t(i)] ? rgb565(rainbow()[want[size_t(i)]]) : 0;
+    }
+    const auto gif = exact(data);
     std::memset(zk_gif_pal, 0, sizeof zk_gif_pal);
     EXPECT_EQ(DecodeGif(gif.data(), gif.size(), dest8.data(), palette.data(), 0, 8, 6), ZK_GIF_DONE);
     EXPECT_EQ(DecodeGif(gif.data(), gif.size(), dest16.data(), palette.data(), 1, 8, 6), ZK_GIF_DONE);
-    EXPECT_EQ(dest8, want);
-    EXPECT_EQ(dest16, want16);
+    EXPECT_EQ(std::tuple(dest8, dest16), std::tuple(want, want16));
 }
 
 TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
@@ -268,10 +271,10 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
     // firstFrame do not wait.
     // want: refreshes, the image's pixel, frameCount, state.
     const struct { int firstFrame, lastFrame; std::vector<int> delays; V want; } cases[] = {
-        {0, 100, {0}, {0, 1, 1, 1}},  {0, 100, {1}, {1, 1, 1, 1}},   {0, 100, {5}, {3, 1, 1, 1}},
-        {0, 100, {10}, {6, 1, 1, 1}}, {0, 100, {100}, {60, 1, 1, 1}}, {0, 0, {0, 10, 10}, {1, 1, 2, 0}},
+        {0, 100, {0}, {0, 1, 1, 1}}, {0, 100, {1}, {1, 1, 1, 1}}, {0, 100, {5}, {3, 1, 1, 1}}, {0, 100, {10}, {6, 1, 1, 1}},
+        {0, 100, {100}, {60, 1, 1, 1}}, {0, 0, {0, 10, 10}, {1, 1, 2, 0}}, {0, 1, {10, 10, 10}, {7, 1, 2, 0}},
         {2, 100, {0, 10, 10}, {6, 3, 3, 1}}};
-    const int rc = zk_test_run([&] {
+    EXPECT_EQ(zk_test_run([&] {
         ZK_Init();
         for (const auto& c : cases) {
             SCOPED_TRACE(c.want[0]);
@@ -282,8 +285,8 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
             EXPECT_NE(im, nullptr);  // a stop is a success too
             if (!im) continue;
             const uint8_t pixel = static_cast<const uint8_t*>(im->pixels)[0];
-            EXPECT_EQ((V{(zk_nfps - before) & 63, pixel, ZK_GifInfo.frameCount, ZK_GifInfo.state}), c.want);
-            EXPECT_EQ(ZK_GifInfo.speed, 1.0f);
+            EXPECT_EQ((V{(zk_nfps - before) & 63, pixel, ZK_GifInfo.frameCount, ZK_GifInfo.state, ZK_GifInfo.speed == 1.0f}),
+                      (V{c.want[0], c.want[1], c.want[2], c.want[3], 1}));
         }
         // A control block of 2 bytes holds no delay: no wait.
         auto gif = squares({10});
@@ -297,8 +300,7 @@ TEST(GifDecode, DelaysPaceThroughTheFrameLoop) {
         EXPECT_NE(ZK_GifToSprite(gif.data(), gif.size()), nullptr);
         EXPECT_EQ(zk_nfps, before);
         return 0;
-    });
-    EXPECT_EQ(rc, 0);
+    }), 0);
 }
 
 TEST(GifLayers, WhatTheLayerHoldsWhenTheHookPausesStopsDeletesOrReloads) {
@@ -322,11 +324,10 @@ TEST(GifLayers, WhatTheLayerHoldsWhenTheHookPausesStopsDeletesOrReloads) {
     for (int depth : {1, 2})
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << "depth " << depth << ", action " << c.action);
-            auto load = [depth](const std::vector<uint8_t>& gif) {
-                if (depth == 1) ZK_BgLoadGif(6, gif.data(), gif.size());
-                else ZK_BgLoadGif16bit(6, gif.data(), gif.size());
+            auto load = [depth](const std::vector<uint8_t>& g) {
+                depth == 1 ? ZK_BgLoadGif(6, g.data(), g.size()) : ZK_BgLoadGif16bit(6, g.data(), g.size());
             };
-            const int rc = zk_test_run([&] {
+            EXPECT_EQ(zk_test_run([&] {
                 ZK_Init();
                 ZK_LoadVectoBg(0);
                 ZK_GifInfo.firstFrame = 0, ZK_GifInfo.lastFrame = 100;
@@ -351,17 +352,12 @@ TEST(GifLayers, WhatTheLayerHoldsWhenTheHookPausesStopsDeletesOrReloads) {
                 // 16; plain when the palette holds no key.
                 const auto colours = c.value == 7 ? other : keyed;
                 EXPECT_EQ(bg.plain, c.value == 7);
-                if (depth == 2) {
-                    EXPECT_EQ(words(bg.pixels, 12), std::vector<uint16_t>(12, rgb565(colours[c.value])));
-                    return 0;
-                }
-                EXPECT_EQ(bytes(bg.pixels, 12), fill(12, c.value));
                 std::vector<uint16_t> palette(256, 0);
                 for (size_t i = 0; i < 16; ++i) palette[i] = rgb565(colours[i]);
-                EXPECT_EQ(words(bg.palette, 256), palette);
+                EXPECT_TRUE(depth == 2 ? words(bg.pixels, 12) == std::vector<uint16_t>(12, palette[c.value])
+                                       : bytes(bg.pixels, 12) == fill(12, c.value) && words(bg.palette, 256) == palette);
                 return 0;
-            });
-            EXPECT_EQ(rc, 0);
+            }), 0);
         }
 }
 
@@ -408,15 +404,10 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
     cases.push_back({"no map, no image", {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0, 0, 0, ';'}, ALL});
     cases.push_back({"one row", zk_make_gif(16, 1, colours, std::vector<uint8_t>(px.begin(), px.begin() + 16)), ALL});
     cases.push_back({"not a GIF", {'N', 'O', 'T', 'G', 'I', 'F', 16, 0, 16, 0, 0, 0, 0, ';'}, NONE});
-    {
-        // The first frame's data ends (end code) after 8 of the 16 rows.
-        ZkGifFrame half = one;
-        half.height = 8;
-        half.pixels.resize(128);
-        auto d = zk_make_gif(16, 16, colours, {half, two});
-        zk_gif_put16(d, zk_gif_descriptor_at(d, 0) + 7, 16);
-        cases.push_back({"end code too early", d, NONE});
-    }
+    // The first frame's data ends (end code) after 8 of the 16 rows.
+    auto early = zk_make_gif(16, 16, colours, {frame(16, 8, std::vector<uint8_t>(px.begin(), px.begin() + 128), 0), two});
+    zk_gif_put16(early, zk_gif_descriptor_at(early, 0) + 7, 16);
+    cases.push_back({"end code too early", early, NONE});
     std::vector<ZkGifFrame> many(1025, frame(1, 1, {1}));
     cases.push_back({"more than 1024 images", zk_make_gif(1, 1, rainbow(2), many), NONE});
     // Without a key: the largest screen the loaders take, 2^22 pixels, and
@@ -451,17 +442,13 @@ TEST(QuitButton, FourFramesOfTheCutSquareWithTheirRuns) {
     EXPECT_EQ(q.palette, nullptr);
     const auto* px = static_cast<const uint16_t*>(q.pixels);
     auto margin = [](int y) { return y == 0 || y == 15 ? 8 : y == 1 || y == 14 ? 3 : y == 2 || y == 13 ? 2 : 1; };
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const int m = margin(y % 16);
-            ASSERT_EQ(px[y * 16 + x] == 0xF81F, x < m || x >= 16 - m) << x << "," << y;
-        }
-    // The run list agrees with the pixels and is 176 counts and 4 0xFF.
-    const std::vector<bool> drawn = readRuns(&q);
-    ASSERT_EQ(drawn.size(), 1024u);
-    for (int i = 0; i < 1024; ++i) EXPECT_EQ(drawn[size_t(i)], px[i] != 0xF81F);
-    EXPECT_EQ(q.lineOffsets[63] + 1, 176);
+    // The outline, and a run list that agrees with it: 176 counts and 4 0xFF.
+    std::vector<bool> outline, keyed;
+    for (int i = 0; i < 1024; ++i) {
+        const int x = i % 16, m = margin(i / 16 % 16);
+        outline.push_back(x >= m && x < 16 - m), keyed.push_back(px[i] != 0xF81F);
+    }
+    EXPECT_EQ(std::tuple(keyed, readRuns(&q), q.lineOffsets[63] + 1), std::tuple(outline, outline, 176));
     // The frames differ from each other (the button reacts).
     for (int f = 1; f < 4; ++f) EXPECT_NE(std::memcmp(px, px + f * 256, 512), 0) << f;
-    zk_test_save_ppm("quit_button", px, 16, 64);
 }

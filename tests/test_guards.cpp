@@ -109,25 +109,19 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
     EXPECT_EQ((std::vector<int>{zk_bg[3].mapColumns, zk_bg[3].mapRows, debug_width, debug_height}),
               (std::vector<int>{120, 34, 120, 34}));
     ZK_ShowBg(3);  // reads no cell past the map
-    // 15 x 1 tiles: 16 columns, and the 256 rows fill the map; 16 x 1: 15
-    // columns of 273 rows, 4095 cells. Text run past the last row's end
-    // stops at the last cell.
-    for (auto [tileWidth, columns, rows] : {std::tuple{15, 16, 256}, {16, 15, 273}}) {
+    // 15 x 1 tiles: 16 columns, and the 256 rows fill the map; 16 x 1: 15 columns of 273 rows, 4095 cells;
+    // 1-pixel tiles: 240 columns of 17 rows; 14 x 1: 17 columns of 240 rows. Text run past the last row's
+    // end stops at its last cell.
+    for (auto [tileWidth, columns, rows] : {std::tuple{15, 16, 256}, {16, 15, 273}, {1, 240, 17}, {14, 17, 240}}) {
         const BgInfo thin{1, 1, 4, 4, tileWidth, 1};
         const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &thin};
         ZK_InitCustomDebug(3, &f);
         ZK_DebugText(0, uint16_t(rows - 1), "%s", std::string(size_t(columns) + 1, 'x').c_str());
-        EXPECT_EQ((std::vector<int>{debug_width, debug_height, zk_debugmap[4094] != 0, zk_debugmap[4095] != 0}),
-                  (std::vector<int>{columns, rows, 1, columns * rows == 4096}));
+        const int cells = columns * rows;
+        EXPECT_EQ((std::vector<int>{debug_width, debug_height, zk_debugmap[cells - columns] != 0, zk_debugmap[cells - 1] != 0,
+                                    cells < 4096 && zk_debugmap[cells] != 0}),
+                  (std::vector<int>{columns, rows, 1, 1, 0}));
     }
-    // 1-pixel tiles: 240 columns of 17 rows; 14 x 1: 17 columns of 240 rows.
-    for (auto [tileWidth, columns, rows] : {std::tuple{1, 240, 17}, {14, 17, 240}}) {
-        const BgInfo thin{1, 1, 4, 4, tileWidth, 1};
-        const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &thin};
-        ZK_InitCustomDebug(3, &f);
-        EXPECT_EQ((std::vector<int>{debug_width, debug_height}), (std::vector<int>{columns, rows}));
-    }
-
     Stylus = StylusState{};
     ZK_InitSprites();
     zk_minsprite = 4096, zk_maxsprite = -1;

@@ -10,16 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "ZKlib.h"
 #include "zk_blit.h"
+#include "zk_test_support.h"
 
 namespace {
-
-uint16_t ref_blend(uint16_t s, uint16_t d, int alpha) {
-    auto spread = [](uint16_t c) { return (uint32_t(c) | (uint32_t(c) << 16)) & 0x07E0F81Fu; };
-    const uint32_t t = (spread(d) + (((spread(s) - spread(d)) * uint32_t(alpha)) >> 5)) & 0x07E0F81Fu;
-    return uint16_t(t | (t >> 16));
-}
 
 int64_t fdiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
@@ -90,7 +84,7 @@ void ref_rot(uint16_t* buf, uint8_t* care, uint16_t* alt, const Picture& pic, in
             const uint16_t sample = pic.eight ? pic.p8[size_t(e)] : pic.p16[size_t(e)];
             const uint16_t colour = pic.eight ? pic.palette[sample] : sample;
             uint16_t& d = inside(u, v) ? buf[at] : (care[at] = 0, alt[at] = buf[at]);
-            if (!keyed || sample != (pic.eight ? 0 : 0xF81F)) d = blended ? ref_blend(colour, d, alpha) : colour;
+            if (!keyed || sample != (pic.eight ? 0 : 0xF81F)) d = blended ? zk_test_blend(colour, d, alpha) : colour;
         }
     }
 }
@@ -110,6 +104,8 @@ TEST(RotoZoom, EveryRoutineMatchesTheReferenceAtEveryLevel) {
     const struct { int side, x, y, angle, zoom; } limits[] = {
         {256, 0, 0, 0, 174400},    {256, 100, 50, 3, 174000}, {256, -8, 32, 0, 55000},
         {16, -40000, 100, 3, 1024}, {16, 100, 40000, 3, 1024}, {16, 100, 100, 77, 0}, {16, 100, 100, 3, -2048},
+        // Steps of 256 pixels or more, whose reciprocals are 0: one sample a row, or a few.
+        {700, -200, -150, 0, 3}, {1400, -500, -400, 40, 2}, {1400, -500, -400, 300, 2}, {2100, -900, -800, 200, 2},
     };
     for (int level = 0; level <= topLevel; ++level) {
         zk_blit_level = level;

@@ -65,13 +65,9 @@ TEST(Text, StartingSettings) {
 
 // Pen advances: letter 4, space 3, 'i' 2 (width + letterSpacing 1).
 TEST_F(TextTest, WorkedLayouts) {
-    struct Case {
-        const char* what;
-        const char* text;
-        int16_t left, top, right, bottom;
-        uint8_t align, gap, spacing;
-        V xs, ys, end;  // each letter's place, then the end place
-    };
+    // xs, ys: each letter's place; end: the end place.
+    struct Case { const char* what; const char* text; int16_t left, top, right, bottom; uint8_t align, gap, spacing;
+                  V xs, ys, end; };
     const Case cases[] = {
         {"left", "ab ci", 10, 20, 100, 200, 0, 0, 1, {10, 14, 18, 21, 25}, {20, 20, 20, 20, 20}, {27, 20}},
         {"spacing 3", "ab c", 0, 0, 100, 200, 0, 0, 3, {0, 6, 12, 17}, {0, 0, 0, 0}, {23, 0}},
@@ -102,7 +98,8 @@ TEST_F(TextTest, WorkedLayouts) {
         {"bottom: ... below 9: the rest is dropped, the end steps back over the space", "ab cd", 0, 0, 16, 9, 0, 0,
          1, {0, 4, 8}, {0, 0, 0}, {6, 0}},
         {"justify at the bottom stop", "ab cd", 0, 0, 16, 9, 3, 0, 1, {1, 6, 11}, {0, 0, 0}, {6, 0}},
-        {"a word wider than the line breaks at its edge", "abcdefgh", 0, 0, 13, 100, 1, 0, 1,
+        {"a word wider than the line breaks at its edge; a letter at the break, '!' too, starts the next line",
+         "abc!efgh", 0, 0, 13, 100, 1, 0, 1,
          {3, 7, 11, 3, 7, 11, 7, 11}, {0, 0, 0, 5, 5, 5, 10, 10}, {8, 10}},
         {"empty", "", 7, 9, 100, 100, 1, 0, 1, {}, {}, {7, 9}},
     };
@@ -114,10 +111,8 @@ TEST_F(TextTest, WorkedLayouts) {
         const TextSlotRecord& s = ZK_TextSlot[0][3];
         V letters, xs, ys;
         for (int k = 0; k < n; ++k) letters.push_back(s.letters[k].letter), xs.push_back(s.letters[k].x), ys.push_back(s.letters[k].y);
-        EXPECT_EQ(letters, V(c.text, c.text + n));
-        EXPECT_EQ(xs, c.xs);
-        EXPECT_EQ(ys, c.ys);
-        EXPECT_EQ((V{ZK_LetterPos.places[n].x, ZK_LetterPos.places[n].y}), c.end);
+        EXPECT_EQ(std::tuple(letters, xs, ys, V{ZK_LetterPos.places[n].x, ZK_LetterPos.places[n].y}),
+                  std::tuple(V(c.text, c.text + n), c.xs, c.ys, c.end));
     }
 }
 
@@ -126,10 +121,8 @@ TEST_F(TextTest, WorkedLayouts) {
 // longer layout.
 TEST_F(TextTest, CountLimitsTheExaminedText) {
     const std::string text(300, 'a');
-    struct Case {
-        uint8_t align;
-        int examined, x0;
-    } const cases[] = {{0, 202, 0}, {3, 202, 0}, {1, 102, 1000 - 4 * 102 + 2}, {2, 102, (1000 - 4 * 102 + 2) / 2}};
+    struct Case { uint8_t align; int examined, x0; } const cases[] = {
+        {0, 202, 0}, {3, 202, 0}, {1, 102, 1000 - 4 * 102 + 2}, {2, 102, (1000 - 4 * 102 + 2) / 2}};
     for (const Case& c : cases) {
         zk_textinfo.align = c.align;
         EXPECT_EQ(ZK_Text(0, 0, 0, 1000, 100, text.c_str(), 0, kFont, 2), 2);

@@ -12,15 +12,11 @@ void zk_DoVect(uint8_t layer) {
     if (zk_test_dovect) zk_test_dovect(layer);
 }
 
-void zk_test_fresh_platform() {
+int zk_test_run(const std::function<int()>& body, const std::function<void()>& setup) {
     zk_use_device(zk_headless_device());
     zk_platform_reset();
     zk_headless_reset();
     zk_resetframeclock();
-}
-
-int zk_test_run(const std::function<int()>& body, const std::function<void()>& setup) {
-    zk_test_fresh_platform();
     if (setup) setup();
     testMain = body;
     static char module;

@@ -13,12 +13,9 @@
 // The layer-drawing hook the engine calls after every layer; null: nothing.
 extern std::function<void(uint8_t layer)> zk_test_dovect;
 
-// A fresh layer, headless device (clock 0, step 1 ms, no script) and frame
-// clock, as at program start.
-void zk_test_fresh_platform();
-
-// Runs WinMain on a fresh platform with body as the game's main and returns
-// WinMain's result. The shell's start-up and clean-up run around it.
+// Runs WinMain with body as the game's main and returns WinMain's result, on
+// a fresh layer, headless device (clock 0, step 1 ms, no script) and frame
+// clock, as at program start. The shell's start-up and clean-up run around it.
 // setup, when given, runs on the fresh platform before WinMain (to create
 // shell windows or queue events, say).
 int zk_test_run(const std::function<int()>& body, const std::function<void()>& setup = nullptr);
