@@ -66,7 +66,6 @@ FREE_CHOICES_FILE = os.path.join(ROOT, "scripts", "mutate-free-choices.txt")
 TEST_TARGET = "zk_tests"
 TEST_BINARY = os.path.join("tests", "zk_tests")
 WORKERS = []  # for stopping their child processes on Ctrl-C
-MATRIX = False  # --matrix: every quick test on every mutant
 
 
 # ---------------------------------------------------------------- lexing
@@ -762,11 +761,13 @@ def report(results, equivalents, show_diffs=True, rechecked=None):
                    }.get(status, "SURVIVED")
             print("\n%s  %s\n  key: %s\n%s" % (tag, r["where"], r["key"], r["diff"]), end="")
     print()
+    if any("tests" in r for r in results):  # a --matrix run
+        report_matrix(results)
 
 
 def report_matrix(results):
     """Per test, the mutants it kills and those only it kills: a test that
-    kills nothing alone is covered by the others (slow tests did not run)."""
+    kills nothing alone is covered by the others (slow tests do not run)."""
     kills, alone = {}, {}
     for r in results:
         every = r.get("tests") or []
@@ -813,8 +814,6 @@ def main():
     ap.add_argument("--sanitize-survivors", action="store_true",
                     help="then run the survivors again in sanitized builds (as CI runs the suite)")
     args = ap.parse_args()
-    global MATRIX
-    MATRIX = args.matrix
     args.out = os.path.abspath(args.out)  # the workers build from other folders
 
     all_files = source_files()
@@ -826,9 +825,9 @@ def main():
     for f in all_files:
         with open(os.path.join(ROOT, f), "rb") as fh:
             tree.update(f.encode() + b"\0" + fh.read() + b"\0")
-    tag = "seed%d-count%d%s%s" % (args.seed, args.count,
+    tag = "seed%d-count%d%s%s%s" % (args.seed, args.count,
                                   "-" + hashlib.sha256(" ".join(args.files).encode()).hexdigest()[:8] if args.files else "",
-                                  "-sanitize" if args.sanitize else "", ) + ("-matrix" if args.matrix else "")
+                                  "-sanitize" if args.sanitize else "", "-matrix" if args.matrix else "")
     results_path = os.path.join(args.out, "results-%s.jsonl" % tag)
 
     if args.report:
@@ -837,8 +836,6 @@ def main():
             sys.exit("no results in %s" % results_path)
         _, again = read_results(results_path[:-len(".jsonl")] + "-sanitized.jsonl")
         report(results, load_equivalents(), not args.quiet, {r["key"]: r for r in again})
-        if args.matrix:
-            report_matrix(results)
         return
 
     os.makedirs(args.out, exist_ok=True)
@@ -877,7 +874,8 @@ def main():
     sample.sort(key=lambda m: (m.path.endswith(".h"), m.path, m.start, m.replacement))
 
     results = run_sample(workers, sample, texts, results_path,
-                         {"tree": tree.hexdigest(), "seed": args.seed, "count": args.count, "files": args.files})
+                         {"tree": tree.hexdigest(), "seed": args.seed, "count": args.count, "files": args.files},
+                         args.matrix)
     keys = {m.key for m in sample}
     results = [r for r in results if r["key"] in keys]
     rechecked = {}
@@ -895,8 +893,6 @@ def main():
         rechecked = {r["key"]: r for r in run_sample(san, again, texts, san_path,
                                                      {"tree": tree.hexdigest(), "of": results_path})}
     report(results, load_equivalents(), not args.quiet, rechecked)
-    if args.matrix:
-        report_matrix(results)
     print("results: %s" % os.path.relpath(results_path, ROOT))
 
 
@@ -921,7 +917,7 @@ def build_workers(workers):
         sys.exit(failures[0])
 
 
-def run_sample(workers, sample, texts, results_path, header_fields):
+def run_sample(workers, sample, texts, results_path, header_fields, matrix=False):
     """Runs every mutant of the sample not yet in results_path (kept when its
     header matches header_fields) and returns all the results."""
     header, results = read_results(results_path)
@@ -980,7 +976,7 @@ def run_sample(workers, sample, texts, results_path, header_fields):
                     return
                 if rc != 0:
                     status, test = "not compiled", None
-                elif MATRIX:
+                elif matrix:
                     status, test, every = run_every_test(w, tests, timeout)
                 else:
                     status, test = run_tests(w, tests, m.path, timeout)
@@ -996,7 +992,7 @@ def run_sample(workers, sample, texts, results_path, header_fields):
                 tests.learn(m.path, test)
             rec = {"key": m.key, "file": m.path, "where": m.describe(), "status": status, "test": test,
                    "seconds": round(time.time() - t0, 1), "diff": m.diff(original) if status == "survived" else ""}
-            if MATRIX:
+            if matrix:
                 rec["tests"] = every
             with lock:
                 results.append(rec)

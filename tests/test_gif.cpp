@@ -70,7 +70,11 @@ using V = std::vector<int64_t>;
 V shape(const SpriteImage* im) { return {im->depth, im->opaque, im->width, im->height}; }
 
 struct Cleanup {
-    ~Cleanup() { zk_cleanspritealloc(), ZK_ResetBg(), ZK_GifInfo.firstFrame = ZK_GifInfo.lastFrame = 0; }
+    ~Cleanup() {
+        zk_cleanspritealloc();
+        ZK_ResetBg();
+        ZK_GifInfo.firstFrame = ZK_GifInfo.lastFrame = 0;
+    }
 };
 
 }  // namespace

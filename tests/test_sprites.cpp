@@ -18,9 +18,10 @@ namespace {
 struct RunList { std::vector<uint16_t> offsets; std::vector<uint8_t> runs; };
 RunList spanRuns(int height, int (*from)(int y), int n) {
     RunList r;
-    for (int y = 0; y < height; ++y)
-        r.offsets.push_back(uint16_t(r.runs.size())),
-            r.runs.insert(r.runs.end(), {uint8_t(from(y)), uint8_t(n), uint8_t(16 - from(y) - n)});
+    for (int y = 0; y < height; ++y) {
+        r.offsets.push_back(uint16_t(r.runs.size()));
+        r.runs.insert(r.runs.end(), {uint8_t(from(y)), uint8_t(n), uint8_t(16 - from(y) - n)});
+    }
     r.runs.insert(r.runs.end(), 4, 0xFF);
     return r;
 }
@@ -33,7 +34,11 @@ void resetTable() {
 }
 
 void fill(uint16_t colour) { std::fill(std::begin(zk_buffer), std::end(zk_buffer), colour); }
-void showAlone(int16_t n, uint16_t colour) { fill(colour), ZK_ShowSprite(n); }  // sprite n alone over colour
+// Draws sprite n alone over a buffer of colour.
+void showAlone(int16_t n, uint16_t colour) {
+    fill(colour);
+    ZK_ShowSprite(n);
+}
 uint16_t at(int x, int y) { return zk_buffer[y * ZK_WIDTH + x]; }
 
 constexpr uint16_t kBackground = 0x18E3;
