@@ -813,6 +813,8 @@ def main():
                     help="run every quick test on each mutant and report, per test, the mutants only it kills")
     ap.add_argument("--sanitize-survivors", action="store_true",
                     help="then run the survivors again in sanitized builds (as CI runs the suite)")
+    ap.add_argument("--keys", help="only the sample's mutants whose keys this file lists, one a line "
+                    "(the \"key\" field of a results file): to rerun chosen mutants after a change")
     args = ap.parse_args()
     args.out = os.path.abspath(args.out)  # the workers build from other folders
 
@@ -828,6 +830,11 @@ def main():
     tag = "seed%d-count%d%s%s%s" % (args.seed, args.count,
                                   "-" + hashlib.sha256(" ".join(args.files).encode()).hexdigest()[:8] if args.files else "",
                                   "-sanitize" if args.sanitize else "", "-matrix" if args.matrix else "")
+    chosen = None
+    if args.keys:
+        with open(args.keys, encoding="utf-8") as fh:
+            chosen = {line.rstrip("\n") for line in fh if line.strip()}
+        tag += "-keys" + hashlib.sha256("\n".join(sorted(chosen)).encode()).hexdigest()[:8]
     results_path = os.path.join(args.out, "results-%s.jsonl" % tag)
 
     if args.report:
@@ -869,6 +876,8 @@ def main():
         mutants += find_mutants(f, texts[f])
     rng = random.Random(args.seed)
     sample = mutants if args.count <= 0 or args.count >= len(mutants) else rng.sample(mutants, args.count)
+    if chosen is not None:
+        sample = [m for m in sample if m.key in chosen]
     # Cheap ones first (a header rebuilds every unit that includes it), and
     # a file's mutants together, so the tests that kill them are learnt.
     sample.sort(key=lambda m: (m.path.endswith(".h"), m.path, m.start, m.replacement))
