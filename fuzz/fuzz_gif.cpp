@@ -1,112 +1,75 @@
-// Arbitrary bytes through the three sized GIF loaders, with code run by the
-// frame loop during their animation waits as a game's hook would run it, then
-// everything they made drawn (so the run lists and layer records are used as
-// the blitters trust them) and released.
-//
-// Input: 3 control bytes, then the GIF.
-//   0  firstFrame = (b & 7) - 1, lastFrame = (b >> 3) - 1
-//   1  bits 0-2: the playback speed the hook sets (table below); bits 3-4:
-//      the loaders, 0 all three in turn, 1 ZK_GifToSprite, 2 ZK_BgLoadGif,
-//      3 ZK_BgLoadGif16bit
-//   2  bits 0-2: what the hook does once, at the refresh numbered b >> 3:
-//      nothing, pause for 3 refreshes, stop, delete the layer being loaded,
-//      load that layer again from the same data (a nested decode into it),
-//      load a sprite from the same data, load the layer again at the other
-//      depth, release every image and layer
-// The hook runs once a refresh (after layer 15, a vector layer kept loaded).
-// Past 40 refreshes it ends every wait at its next refresh, past 256 it stops
-// the playback, so that long delays cost little.
-#include <cstddef>
-#include <cstdint>
-
-#include "ZKlib.h"
-#include "zk_fuzz.h"
+// Arbitrary bytes through the three GIF loaders, with a hook run by the frame
+// loop during their animation waits (after vector layer 15) acting as a
+// game's might, then all they made drawn, so that the run lists and layer
+// records are used as the blitters trust them, and released.
+// Input: 3 control bytes, then the GIF. Byte 0: firstFrame = (b & 7) - 1,
+// lastFrame = (b >> 3) - 1. Byte 1, bits 0-2: the speed the hook sets. Byte
+// 2: the Action in bits 0-2, taken once at refresh (b >> 3) + 1. Past 40
+// refreshes each wait ends at its next, past 256 the playback stops.
+#include "zk_test_support.h"
 
 namespace {
 
-constexpr uint8_t CLOCK_LAYER = 15;
 constexpr float SPEEDS[8] = {1.0f, 0.5f, 2.0f, 0.25f, 3.0f, 60.0f, 0.0f, 1e9f};
-
+// A pause lasts 3 refreshes; RELOAD decodes into the layer being loaded
+// again at its depth, OTHER_DEPTH at the other.
 enum Action : uint8_t { NOTHING, PAUSE, STOP, DELETE, RELOAD, SPRITE, OTHER_DEPTH, RELEASE_ALL };
 
-struct Run {
-    const uint8_t* gif;
-    size_t size;
-    float speed;
-    Action action;
-    uint32_t at;
-    uint8_t layer;      // the layer being loaded (1 or 2), or 1 for a sprite
-    uint32_t ticks;     // refreshes so far
-    uint32_t resumeAt;  // when a pause ends
-    bool fired;
-} run;
+const uint8_t* gif;
+size_t size;
+uint8_t layer;  // the layer being loaded: 1 for the sprite and 8-bit loaders, 2 for the 16-bit one
 
-void load(int which, uint8_t layer) {
-    run.layer = layer;
-    if (which == 0) {
-        ZK_GifToSprite(run.gif, run.size);
-    } else if (which == 1) {
-        ZK_BgLoadGif(layer, run.gif, run.size);
-    } else {
-        ZK_BgLoadGif16bit(layer, run.gif, run.size);
-    }
+// depth 0: a sprite; 1 or 2: into the layer at 8 or 16 bits.
+void load(int depth) {
+    if (depth == 0) ZK_GifToSprite(gif, size);
+    if (depth == 1) ZK_BgLoadGif(layer, gif, size);
+    if (depth == 2) ZK_BgLoadGif16bit(layer, gif, size);
 }
 
-void act() {
-    switch (run.action) {
+void act(Action action) {
+    switch (action) {
         case NOTHING: break;
-        case PAUSE:
-            ZK_GifInfo.state = 2;
-            run.resumeAt = run.ticks + 3;
-            break;
+        case PAUSE: ZK_GifInfo.state = 2; break;
         case STOP: ZK_GifInfo.state = 0; break;
-        case DELETE: ZK_BgDelete(run.layer); break;
-        case RELOAD: load(run.layer == 2 ? 2 : 1, run.layer); break;
-        case SPRITE: load(0, run.layer); break;
-        case OTHER_DEPTH: load(run.layer == 2 ? 1 : 2, run.layer); break;
+        case DELETE: ZK_BgDelete(layer); break;
+        case RELOAD: load(layer); break;
+        case SPRITE: load(0); break;
+        case OTHER_DEPTH: load(3 - layer); break;
         case RELEASE_ALL:
             zk_cleanspritealloc();
             ZK_ResetBg();
-            ZK_LoadVectoBg(CLOCK_LAYER);
+            ZK_LoadVectoBg(15);
             break;
-    }
-}
-
-void hook(uint8_t layer) {
-    if (layer != CLOCK_LAYER) return;
-    ++run.ticks;
-    if (run.resumeAt && run.ticks >= run.resumeAt && ZK_GifInfo.state == 2) ZK_GifInfo.state = 1;
-    if (run.ticks > 256) {
-        ZK_GifInfo.state = 0;
-    } else if (run.ticks > 40) {
-        ZK_GifInfo.speed = 1e30f;
-        if (ZK_GifInfo.state == 2) ZK_GifInfo.state = 1;
-    } else {
-        ZK_GifInfo.speed = run.speed;
-    }
-    if (!run.fired && run.ticks > run.at) {
-        run.fired = true;
-        act();
     }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 3) return 0;
-    run = Run{data + 3, size - 3, SPEEDS[data[1] & 7], Action(data[2] & 7), uint32_t(data[2] >> 3), 1, 0, 0, false};
-    zk_fuzz_dovect = hook;
-    ZK_LoadVectoBg(CLOCK_LAYER);
-    const int loaders = (data[1] >> 3) & 3;
-    for (int which = 0; which < 3; ++which) {
-        if (loaders && loaders != which + 1) continue;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t n) {
+    if (n < 3) return 0;
+    gif = data + 3;
+    size = n - 3;
+    const uint32_t at = (data[2] >> 3) + 1u;
+    uint32_t ticks = 0;
+    zk_window[0] = {0, 0, ZK_WIDTH - 1, ZK_HEIGHT - 1};
+    ZK_LoadVectoBg(15);
+    zk_test_dovect = [&](uint8_t drawn) {
+        if (drawn != 15) return;
+        ++ticks;
+        ZK_GifInfo.speed = ticks > 40 ? 1e30f : SPEEDS[data[1] & 7];
+        if (ZK_GifInfo.state == 2 && (ticks > 40 || ticks == at + 3)) ZK_GifInfo.state = 1;
+        if (ticks > 256) ZK_GifInfo.state = 0;
+        if (ticks == at) act(Action(data[2] & 7));
+    };
+    for (int depth = 0; depth < 3; ++depth) {
         ZK_GifInfo.firstFrame = int32_t(data[0] & 7) - 1;
         ZK_GifInfo.lastFrame = int32_t(data[0] >> 3) - 1;
-        load(which, uint8_t(which == 2 ? 2 : 1));
+        layer = uint8_t(depth == 2 ? 2 : 1);
+        load(depth);
     }
-    zk_fuzz_dovect = nullptr;
+    zk_test_dovect = nullptr;
 
-    // Draw whatever is left: images registered by the loads and the hook, and
+    // Whatever is left: each image through the blitters that take it, and
     // both layers, the 16-bit one through both of its blitters.
     for (uint16_t i = 0; i < zk_nsprite_alloc; ++i) {
         const SpriteImage* im = zk_sprite_alloc[i];

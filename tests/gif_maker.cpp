@@ -20,14 +20,6 @@ ColorMapObject* makeMap(const std::vector<uint32_t>& colours) {
     return GifMakeMapObject(n, entries.data());
 }
 
-size_t colourTableBytes(uint8_t flags) { return (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0; }
-
-// Skips sub-blocks starting at at; returns the offset after the terminator.
-size_t skipBlocks(const std::vector<uint8_t>& gif, size_t at) {
-    while (at < gif.size() && gif[at] != 0) at += size_t(gif[at]) + 1;
-    return at + 1;
-}
-
 }  // namespace
 
 std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32_t>& colours,
@@ -50,11 +42,8 @@ std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32
         ColorMapObject* local = makeMap(f.colours);
         ok = ok && EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlace, local) == GIF_OK;
         GifFreeMapObject(local);
-        std::vector<GifPixelType> line(size_t(f.width));
-        for (int y = 0; ok && y < f.height; ++y) {
-            for (int x = 0; x < f.width; ++x) line[size_t(x)] = f.pixels[size_t(y) * size_t(f.width) + size_t(x)];
-            ok = EGifPutLine(gif, line.data(), f.width) == GIF_OK;
-        }
+        std::vector<GifPixelType> pixels = f.pixels;  // giflib masks each line in place
+        for (int y = 0; ok && y < f.height; ++y) ok = EGifPutLine(gif, pixels.data() + size_t(y) * size_t(f.width), f.width) == GIF_OK;
     }
     if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
     return ok ? out : std::vector<uint8_t>{};
@@ -63,42 +52,4 @@ std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32
 std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32_t>& colours,
                                  const std::vector<uint8_t>& pixels) {
     return zk_make_gif(width, height, colours, std::vector<ZkGifFrame>{{0, 0, width, height, false, pixels, {}, -1}});
-}
-
-size_t zk_gif_descriptor_at(const std::vector<uint8_t>& gif, int frame) {
-    size_t at = 13 + colourTableBytes(gif[10]);
-    for (int seen = 0; at < gif.size();) {
-        if (gif[at] == 0x21) {
-            at = skipBlocks(gif, at + 2);
-        } else if (gif[at] == 0x2C) {
-            if (seen++ == frame) return at;
-            at += 10 + colourTableBytes(gif[at + 9]);
-            at = skipBlocks(gif, at + 1);
-        } else {
-            break;
-        }
-    }
-    return gif.size();
-}
-
-size_t zk_gif_code_size_at(const std::vector<uint8_t>& gif, int frame) {
-    const size_t at = zk_gif_descriptor_at(gif, frame);
-    return at + 10 + colourTableBytes(gif[at + 9]);
-}
-
-void zk_gif_shrink_global_map(std::vector<uint8_t>& gif, int bits) {
-    const size_t had = colourTableBytes(gif[10]);
-    size_t keep = 0;
-    if (bits < 0) {
-        gif[10] = uint8_t(gif[10] & 0x70);
-    } else {
-        gif[10] = uint8_t((gif[10] & 0xF8) | 0x80 | bits);
-        keep = colourTableBytes(gif[10]);
-    }
-    if (keep < had) gif.erase(gif.begin() + 13 + long(keep), gif.begin() + 13 + long(had));
-}
-
-void zk_gif_put16(std::vector<uint8_t>& gif, size_t at, unsigned value) {
-    gif[at] = uint8_t(value & 0xFF);
-    gif[at + 1] = uint8_t((value >> 8) & 0xFF);
 }

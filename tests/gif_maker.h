@@ -1,7 +1,5 @@
 // Makes GIF files in memory from pixel arrays with giflib's encoder, so that
-// tests, benchmarks and fuzz seeds state their own pictures; and small
-// editors that bend a valid file into the malformed ones the decoder must
-// survive.
+// tests and benchmarks state their own pictures.
 #pragma once
 
 #include <cstddef>
@@ -9,10 +7,7 @@
 #include <vector>
 
 struct ZkGifFrame {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    int left = 0, top = 0, width = 0, height = 0;
     bool interlace = false;
     // width x height palette indices, row-major, rows in the order they are
     // stored: for an interlaced frame that is the order of the 4 passes.
@@ -29,15 +24,3 @@ std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32
 // One frame that covers the screen.
 std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32_t>& colours,
                                  const std::vector<uint8_t>& pixels);
-
-// Byte offsets in a well-formed GIF: the ',' that starts image descriptor
-// number frame, and the LZW code-size byte of that image's data.
-size_t zk_gif_descriptor_at(const std::vector<uint8_t>& gif, int frame);
-size_t zk_gif_code_size_at(const std::vector<uint8_t>& gif, int frame);
-
-// Rewrites the global colour map to 2^(bits + 1) entries (keeping the first
-// ones), or removes it when bits is -1. Only shrinks.
-void zk_gif_shrink_global_map(std::vector<uint8_t>& gif, int bits);
-
-// Sets a 16-bit little-endian field.
-void zk_gif_put16(std::vector<uint8_t>& gif, size_t at, unsigned value);
