@@ -148,7 +148,6 @@ TEST(RotoZoom, EveryRoutineMatchesTheReferenceAtEveryLevel) {
             std::memset(care, 1, sizeof care);
             ZK_CopyRot[entry](pixels, pic.eight ? pic.palette.data() : nullptr, pic.w, pic.h, x, y, alpha, angle, zoom);
             std::free(pixels);
-            EXPECT_EQ(zk_cursprite, -1);
             ref_rot(ref, care, alt, pic, entry, x, y, alpha, angle, zoom);
             int first = -1, differ = 0;
             for (int i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -87,11 +86,6 @@ TEST(Sprites, CreationWidensTheRangeAndRecreationKeepsTheRecord) {
     ZK_SetSpriteLimits(3, 1, 2, 3, 4);
     ZK_CreateSprite(3, &p.image16, 8, 12, 50, 60);
     EXPECT_EQ(zk_sprites[3], s) << "the record is reused";
-    EXPECT_TRUE(s->pixels == p.colours && s->palette == nullptr && s->lineOffsets == p.runs.offsets.data() &&
-                s->runs == p.runs.runs.data());
-    // visible, x, y, frameWidth, frameHeight, width, height, depth, opaque,
-    // priority, frame, alpha, flipX, flipY, zoom, angle, window and the clip
-    // rectangle all start again.
     EXPECT_EQ((std::vector<int>{s->visible, s->x, s->y, s->frameWidth, s->frameHeight, s->width, s->height, s->depth,
                                 s->opaque, s->priority, s->frame, s->alpha, s->flipX, s->flipY, s->zoom, s->angle,
                                 s->window, s->clipLeft, s->clipTop, s->clipRight, s->clipBottom}),
@@ -100,12 +94,8 @@ TEST(Sprites, CreationWidensTheRangeAndRecreationKeepsTheRecord) {
     EXPECT_EQ((std::vector<int>{s->animActive, s->animLow, s->animHigh, s->animSpeed, s->animLoops, s->animPingPong}),
               (std::vector<int>{0, 1, 6, 25, 4, 1}));
 
-    // The clip limits keep their low 8 bits: width, height, right, bottom.
-    for (auto [w, h, right, bottom] : {std::array{240, 16, 239, 15}, {300, 256, 43, 255}, {1, 320, 0, 63}}) {
-        ZK_CreateSprite(9, &p.image8, uint16_t(w), uint16_t(h), 0, 0);
-        EXPECT_EQ(std::pair(int(zk_sprites[9]->clipRight), int(zk_sprites[9]->clipBottom)), std::pair(right, bottom))
-            << w << " x " << h;
-    }
+    // The clip limits keep their low 8 bits.
+    ZK_CreateSprite(9, &p.image8, 16, 16, 0, 0);
     ZK_SetSpriteLimits(9, 256 + 3, -1, 511, 1000);
     ZK_SetSpriteXY(9, -7, 400);
     const Sprite* n = zk_sprites[9];
@@ -117,17 +107,24 @@ TEST(Sprites, CreationWidensTheRangeAndRecreationKeepsTheRecord) {
     EXPECT_EQ(std::pair(int(zk_minsprite), int(zk_maxsprite)), std::pair(2, 9)) << "the range is left as it was";
 }
 
-TEST(Sprites, FramesOfAStackedImage) {
+TEST(Sprites, FramesOfAStackedImageInsideTheWindowAndClipRectangle) {
     resetTable();
-    // 16 x 64: four 16 x 16 frames. The 16-bit pixels name their index.
+    // 16-bit pixels that name their index, cut into 15 x 15 frames: frame 3 starts at pixel 3 x 225. An odd
+    // width centres with the arithmetic half: width 15 at x = 100 starts at 93. The sprite's window ends at
+    // x = 104 (column 11); its own clip rectangle keeps columns 2..12 and rows 3..13, slot 0's too.
     std::vector<uint16_t> named(16 * 64);
     for (int k = 0; k < 16 * 64; ++k) named[k] = uint16_t(k + 1);
     SpriteImage opaque{named.data(), nullptr, nullptr, nullptr, 2, 1, 16, 64};
-    ZK_CreateSprite(1, &opaque, 16, 16, 50, 50);
-    zk_sprites[1]->frame = 3;
-    showAlone(1, 0);
-    for (int r = 0; r < 16; ++r)
-        for (int c = 0; c < 16; ++c) EXPECT_EQ(at(42 + c, 42 + r), 768 + r * 16 + c + 1);
+    ZK_CreateSprite(0, &opaque, 15, 15, 100, 100);
+    zk_sprites[0]->frame = 3, zk_sprites[0]->window = 2;
+    ZK_SetWindowLimits(2, 0, 0, 104, 319);
+    ZK_SetSpriteLimits(0, 2, 3, 12, 13);
+    showAlone(0, 0);
+    for (int r = -1; r <= 15; ++r)
+        for (int c = -1; c <= 15; ++c) {
+            const bool shown = c >= 2 && c <= 11 && r >= 3 && r <= 13;
+            EXPECT_EQ(at(93 + c, 93 + r), shown ? 675 + r * 15 + c + 1 : 0) << c << ", " << r;
+        }
 
     // With a run list, frame f's lines are entries 16 f onwards: here frame
     // f is opaque in columns 2f .. 2f + 3 only.
@@ -143,13 +140,6 @@ TEST(Sprites, FramesOfAStackedImage) {
     for (int r = 0; r < 16; ++r)
         for (int c = 0; c < 16; ++c)
             EXPECT_EQ(at(42 + c, 42 + r), c >= 6 && c < 10 ? palette[1 + 48 + r] : 0) << c << ", " << r;
-
-    // An odd width centres with the arithmetic half: width 15 at x = 100
-    // starts at 93.
-    ZK_CreateSprite(3, &opaque, 15, 15, 100, 100);
-    showAlone(3, 0);
-    EXPECT_EQ((std::vector<int>{at(92, 93), at(93, 93), at(107, 107), at(108, 107)}),
-              (std::vector<int>{0, 1, 14 * 15 + 14 + 1, 0}));
     ZK_InitSprites();
 }
 
@@ -167,8 +157,7 @@ TEST(Sprites, BlitterChoiceSeenInThePixels) {
         {1, 1, -512, 0, 0, Plain}, {1, 0, 0, 1, 0, MirroredX}, {2, 1, 0, 1, 0, MirroredX}, {1, 1, 1024, 1, 1, MirroredXY},
         {2, 0, 0, 1, 1, MirroredXY}};
     for (const Case& c : upright) {
-        SCOPED_TRACE(testing::Message() << "depth " << c.depth << " opaque " << c.opaque << " angle " << c.angle
-                                        << " flips " << int(c.flipX) << int(c.flipY));
+        SCOPED_TRACE(testing::Message() << "upright case " << &c - upright);
         SpriteImage image = c.depth == 1 ? p.image8 : p.image16;
         image.opaque = c.opaque;
         ZK_CreateSprite(7, &image, 16, 16, int16_t(cx), int16_t(cy));
@@ -191,8 +180,7 @@ TEST(Sprites, BlitterChoiceSeenInThePixels) {
         {2, 0, 32, 0, 1023, 4, 0}, {2, 1, 5, 300, 700, 7, 1}, {1, 1, 9, 600, 1300, 3, 1}, {2, 0, 31, 77, 1500, 6, 0}};
     std::vector<uint16_t> got(std::size(zk_buffer));
     for (const RotCase& c : rotated) {
-        SCOPED_TRACE(testing::Message() << "depth " << c.depth << " opaque " << c.opaque << " alpha " << c.alpha
-                                        << " angle " << c.angle << " zoom " << c.zoom);
+        SCOPED_TRACE(testing::Message() << "rotated case " << &c - rotated);
         SpriteImage image = c.depth == 1 ? p.image8 : p.image16;
         image.opaque = c.opaque;
         ZK_CreateSprite(8, &image, 16, 16, int16_t(cx), int16_t(cy));
@@ -210,39 +198,6 @@ TEST(Sprites, BlitterChoiceSeenInThePixels) {
     ZK_InitSprites();
 }
 
-TEST(Sprites, ShowSpriteSetsTheClipStateAndDepthZeroDrawsNothing) {
-    resetTable();
-    TestPictures p;
-    SpriteImage image = p.image8;
-    image.opaque = 1;
-    ZK_CreateSprite(0, &image, 16, 16, 30, 30);
-    // The sprite's window and its own clip rectangle narrow an upright copy,
-    // slot 0's too.
-    ZK_SetWindowLimits(2, 0, 0, 29, 319);
-    zk_sprites[0]->window = 2;
-    ZK_SetSpriteLimits(0, 2, 3, 12, 5);
-    showAlone(0, kBackground);
-    for (int r = 0; r < 16; ++r)
-        for (int c = 0; c < 16; ++c) {
-            const bool shown = c >= 2 && c <= 7 && r >= 3 && r <= 5;  // window right edge at column 29 = c 7
-            EXPECT_EQ(at(22 + c, 22 + r) != kBackground, shown) << c << ", " << r;
-        }
-    EXPECT_EQ(std::pair(int(zk_cursprite), int(zk_curwindow)), std::pair(0, 2));
-
-    // Depth 0 draws nothing, but the animation still moves on and the clip
-    // state is still set.
-    image.depth = 0;
-    ZK_CreateSprite(12, &image, 16, 16, 30, 30);
-    zk_sprites[12]->window = 5;
-    ZK_StartSpriteAnimEx(12, 0, 3, 40, 0, 0);
-    zk_cursprite = -1, zk_curwindow = 0;
-    showAlone(12, kBackground);
-    ZK_ShowSprite(12);
-    EXPECT_EQ(std::count(std::begin(zk_buffer), std::end(zk_buffer), kBackground), ZK_WIDTH * ZK_HEIGHT);
-    EXPECT_EQ((std::vector<int>{zk_sprites[12]->frame, zk_cursprite, zk_curwindow}), (std::vector<int>{2, 12, 5}));
-    ZK_InitSprites();
-}
-
 TEST(Sprites, ShutDownFreesEveryRecordHiddenOrNot) {
     static TestPictures p;
     EXPECT_EQ(zk_test_run([] {
@@ -256,76 +211,69 @@ TEST(Sprites, ShutDownFreesEveryRecordHiddenOrNot) {
     EXPECT_TRUE(zk_sprites[10] == nullptr && zk_sprites[20] == nullptr && zk_sprites[4095] == nullptr);
 }
 
+// Depth 0 draws nothing, but the animation still moves on and the clip state
+// is still set.
 TEST(SpriteAnimation, Sequences) {
     resetTable();
     TestPictures p;
     SpriteImage image = p.image8;
-    image.depth = 0;  // animate only
-    // frames: the frame after each drawing; activeAfter: animActive at the end.
-    struct Anim { uint16_t first, last, speed; uint8_t pingPong; uint16_t loops; std::vector<int> frames; int activeAfter; };
+    image.depth = 0;
+    fill(kBackground);
+    // frames: the frame after each drawing; activeAfter, loopsAfter: animActive and animLoops at the end.
+    struct Anim {
+        uint16_t first, last, speed; uint8_t pingPong; uint16_t loops; std::vector<int> frames; int activeAfter, loopsAfter;
+    };
     const Anim cases[] = {
-        // One way from 2 to 5: wraps to 2.
-        {2, 5, 40, 0, 0, {3, 4, 5, 2, 3, 4, 5, 2, 3}, 1}, {2, 5, 40, 0, 1, {3, 4, 5, 2, 2, 2}, 0},
-        {2, 5, 40, 0, 2, {3, 4, 5, 2, 3, 4, 5, 2, 2}, 0},
+        // One way from 2 to 5: wraps to 2. Endless loops settle at -1, from -32768 too.
+        {2, 5, 40, 0, 0, {3, 4, 5, 2, 3, 4, 5, 2, 3}, 1, -1}, {2, 5, 40, 0, 1, {3, 4, 5, 2, 2, 2}, 0, 0},
+        {2, 5, 40, 0, 2, {3, 4, 5, 2, 3, 4, 5, 2, 2}, 0, 0}, {2, 5, 40, 0, 0x8000, {3, 4, 5, 2}, 1, -1},
         // Ping-pong: the turning frames are not repeated; the last pass stops
         // on the bound it reached.
-        {2, 5, 40, 1, 0, {3, 4, 5, 4, 3, 2, 3, 4, 5, 4}, 1},
-        {2, 5, 40, 1, 2, {3, 4, 5, 4, 3, 2, 2, 2}, 0}, {2, 5, 40, 1, 1, {3, 4, 5, 5, 5}, 0},
+        {2, 5, 40, 1, 0, {3, 4, 5, 4, 3, 2, 3, 4, 5, 4}, 1, -1},
+        {2, 5, 40, 1, 2, {3, 4, 5, 4, 3, 2, 2, 2}, 0, 0}, {2, 5, 40, 1, 1, {3, 4, 5, 5, 5}, 0, 0},
         // Speed 10 at 40 frames per second: a step every 4th drawing.
-        {2, 5, 10, 0, 0, {2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 2}, 1},
+        {2, 5, 10, 0, 0, {2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 2}, 1, -1},
         // Speed 80: two steps per drawing, each tested against the bounds.
-        {2, 5, 80, 0, 0, {4, 2, 4, 2}, 1}, {2, 5, 80, 1, 0, {4, 4, 2, 4, 4, 2}, 1}, {2, 5, 80, 1, 1, {4, 5, 5}, 0},
-        // Speed 0 never moves and never ends.
-        {2, 5, 0, 1, 1, {2, 2, 2, 2, 2, 2}, 1},
+        {2, 5, 80, 0, 0, {4, 2, 4, 2}, 1, -1}, {2, 5, 80, 1, 0, {4, 4, 2, 4, 4, 2}, 1, -1},
+        {2, 5, 80, 1, 1, {4, 5, 5}, 0, 0},
+        // Speed 0 never moves, never counts and never ends.
+        {2, 5, 0, 1, 1, {2, 2, 2, 2, 2, 2}, 1, 1},
         // Only the low 8 bits of the speed count: 0x128 plays at 40.
-        {2, 5, 0x128, 0, 0, {3, 4, 5, 2}, 1},
+        {2, 5, 0x128, 0, 0, {3, 4, 5, 2}, 1, -1},
         // First = last: one way, every step ends a pass at once.
-        {3, 3, 40, 0, 3, {3, 3, 3, 3}, 0}, {3, 3, 40, 1, 0, {2, 3, 2, 3, 2}, 1}, {3, 3, 40, 1, 1, {3, 3}, 0},
+        {3, 3, 40, 0, 3, {3, 3, 3, 3}, 0, 0}, {3, 3, 40, 1, 0, {2, 3, 2, 3, 2}, 1, -1}, {3, 3, 40, 1, 1, {3, 3}, 0, 0},
         // Descending: starts from the lower end with step -1; ping-pong turns
         // at once, one way shows only the lower end while counting loops.
-        {5, 2, 40, 1, 0, {3, 4, 5, 4, 3, 2, 3}, 1}, {5, 2, 40, 0, 2, {2, 2, 2}, 0},
+        {5, 2, 40, 1, 0, {3, 4, 5, 4, 3, 2, 3}, 1, -1}, {5, 2, 40, 0, 2, {2, 2, 2}, 0, 0},
     };
-    for (const Anim& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.first << "-" << c.last << " speed " << c.speed << " ping-pong "
-                                        << int(c.pingPong) << " loops " << c.loops);
-        ZK_CreateSprite(1, &image, 16, 16, 0, 0);
-        ZK_StartSpriteAnimEx(1, c.first, c.last, c.speed, c.pingPong, c.loops);
-        EXPECT_EQ(zk_sprites[1]->frame, std::min<int16_t>(int16_t(c.first), int16_t(c.last)))
+    for (const Anim& c : cases) {  // in the first slot
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        ZK_CreateSprite(0, &image, 16, 16, 0, 0);
+        zk_sprites[0]->window = 5;
+        ZK_StartSpriteAnimEx(0, c.first, c.last, c.speed, c.pingPong, c.loops);
+        EXPECT_EQ(zk_sprites[0]->frame, std::min<int16_t>(int16_t(c.first), int16_t(c.last)))
             << "the start frame is shown at once";
         std::vector<int> frames;
-        for (size_t i = 0; i < c.frames.size(); ++i) ZK_ShowSprite(1), frames.push_back(zk_sprites[1]->frame);
-        EXPECT_EQ(std::tuple(frames, int(zk_sprites[1]->animActive)), std::tuple(c.frames, c.activeAfter));
+        zk_cursprite = -1, zk_curwindow = 0;
+        for (size_t i = 0; i < c.frames.size(); ++i) ZK_ShowSprite(0), frames.push_back(zk_sprites[0]->frame);
+        const Sprite* s = zk_sprites[0];
+        EXPECT_EQ(std::tuple(frames, int(s->animActive), int(s->animLoops), int(zk_cursprite), int(zk_curwindow)),
+                  std::tuple(c.frames, c.activeAfter, c.loopsAfter, 0, 5));
     }
+    EXPECT_EQ(std::count(std::begin(zk_buffer), std::end(zk_buffer), kBackground), ZK_WIDTH * ZK_HEIGHT);
 
-    // Endless loops settle at -1; a speed-0 animation never counts.
-    ZK_CreateSprite(1, &image, 16, 16, 0, 0);
-    for (auto [speed, loops, after] : {std::tuple{40, 0, -1}, {40, 0x8000, -1}, {0, 3, 3}}) {
-        ZK_StartSpriteAnimEx(1, 0, 1, uint16_t(speed), 0, uint16_t(loops));
-        for (int i = 0; i < 5; ++i) ZK_ShowSprite(1);
-        EXPECT_EQ(std::pair(int(zk_sprites[1]->animLoops), int(zk_sprites[1]->animActive)), std::pair(after, 1))
-            << speed << " " << loops;
-    }
-
-    // The first and last slots animate too.
-    for (int16_t slot : {0, 4095}) {
-        ZK_CreateSprite(slot, &image, 16, 16, 0, 0);
-        ZK_StartSpriteAnimEx(slot, 1, 3, 40, 0, 0);
-        EXPECT_EQ(zk_sprites[slot]->animActive, 1) << slot;
-    }
-
-    // A sprite that is not animating keeps the frame the game sets.
-    ZK_CreateSprite(1, &image, 16, 16, 0, 0);
-    zk_sprites[1]->frame = 6;
-    ZK_ShowSprite(1);
-    EXPECT_EQ(zk_sprites[1]->frame, 6);
+    // The last slot animates too.
+    ZK_CreateSprite(4095, &image, 16, 16, 0, 0);
+    ZK_StartSpriteAnimEx(4095, 1, 3, 40, 0, 0);
+    EXPECT_EQ(zk_sprites[4095]->animActive, 1);
 
     // A measured rate below 1 counts as 1 instead of hanging the step loop;
     // at 20 frames per second speed 40 makes two steps per drawing.
     for (auto [fps, speed, frame] : {std::tuple{0, 3, 3}, {-5, 3, 3}, {20, 40, 2}}) {
         zk_FPS = fps;
-        ZK_StartSpriteAnimEx(1, 0, 9, uint16_t(speed), 0, 0);
-        ZK_ShowSprite(1);
-        EXPECT_EQ(zk_sprites[1]->frame, frame) << "rate " << fps;
+        ZK_StartSpriteAnimEx(0, 0, 9, uint16_t(speed), 0, 0);
+        ZK_ShowSprite(0);
+        EXPECT_EQ(zk_sprites[0]->frame, frame) << "rate " << fps;
     }
     zk_FPS = 40;
     ZK_InitSprites();
