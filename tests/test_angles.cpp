@@ -32,18 +32,16 @@ TEST(Angles, GetAngleExamples) {
 // worked out from the table: towards (-3, -3), D(384) = D(0) > D(128) and
 // D(0) > D(128) = D(256); for equal points D(384) = D(0) = D(128).
 TEST(Angles, AdjustAngleTakesOneStrictStep) {
-    const double t = 2.0 * std::numbers::pi * 332 / 512.0;  // a point in direction 332
-    const int32_t x = int32_t(std::lround(20 * std::cos(t))), y = int32_t(std::lround(-20 * std::sin(t)));
     struct Case {
         uint16_t a, step;
         int32_t x2, y2;
         int want;
     } const cases[] = {
-        {0, 180, x, y, 332},     // 0 - 180, modulo 512
+        {0, 180, -12, 16, 332},  // 0 - 180, modulo 512, towards (-12, 16) in direction 332
         {0, 128, -3, -3, 128},   // the lower one ties, the upper one is nearer
         {128, 128, -3, -3, 128}, // the upper one ties, the lower one is farther
         {0, 128, 0, 0, 0},       // all three tie
-        {512 + 100, 0, x, y, 100},
+        {512 + 100, 0, -12, 16, 100},
     };
     for (const Case& c : cases) EXPECT_EQ(ZK_AdjustAngle(c.a, c.step, 0, 0, c.x2, c.y2), c.want) << c.a << " " << c.step;
 }
