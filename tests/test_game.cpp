@@ -427,10 +427,8 @@ TEST(QuibGame, QuitFromEveryStateNeverFires) {
                              : state == Flight ? g.throws == 1 && b.speed != 0 && g.frame > 150
                              : state == Growth ? g.throws == 1 && b.speed == 0 && b.radius > 12
                                                : g.overs && g.frame == g.endedAt + (state == Ending ? 0 : state == Entrance ? 20 : 100);
-            // In the ending frame straight into the raw stylus: through the
-            // queue the platform holds the last throw's release until its
-            // press was sampled, and the quit's press until that release
-            // was, a frame late.
+            // The ending frame's quit goes straight into the raw stylus: the
+            // platform's queue would hold it behind the last throw's release.
             if (state == Ending && g.frame == g.firedAt + 1) stylusheld = 0;
             if (quitAt || !now) return;
             quitAt = g.frame;
