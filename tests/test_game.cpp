@@ -18,11 +18,7 @@ namespace {
 // The game's sprite numbers, as the rules give them.
 constexpr int kCanon = 3, kGameOver = 8, kScore = 10, kDigits = 11, kBalls = 128, kQuit = 1024;
 
-struct State {
-    Ball balls[QUIB_MAXBALLS];
-    int n;
-    uint16_t score;
-};
+struct State { Ball balls[QUIB_MAXBALLS]; int n; uint16_t score; };
 
 State current() {
     State s;
@@ -70,7 +66,6 @@ struct Throw {
     std::vector<State> frames;  // what each shown frame of the throw holds
     State end;                  // the board when the throw returns
     int result = 0;             // 1: the ball crossed the bottom line
-    int k = -1;                 // the record the thrown ball took
 };
 
 // Quib_ThrowBall(a) on board s.
@@ -80,7 +75,6 @@ Throw throwFrom(State s, uint16_t a) {
     if (s.n >= 255) return t.result = 1, t;  // the 8-bit count is full
     int k = 0;  // the first free record, else the one after those in use
     while (k < s.n && s.balls[k].count != -1) ++k;
-    t.k = k;
     Ball& b = s.balls[k];
     b = Ball{120, 308, 120 * 256, 308 * 256, 0x6A400, 8, uint16_t(a - 128), 3};
     b.fy += 4 * int32_t((-int64_t(b.speed) * sinOf(a)) >> 16);
@@ -132,18 +126,15 @@ Throw throwFrom(State s, uint16_t a) {
 
 // ---------------------------------------------------------------- running the game
 
-// The sprite of every ball in use shows it: position, picture, size and
-// zoom by radius, angle, count as frame, priority 1; free balls' sprites are
-// hidden. A ball that crossed the line may lag where it was last shown.
-// Returns what is wrong, or "".
+// What is wrong with the balls' sprites, or "": a ball in use shows at its
+// place (one that crossed the line may lag), with picture, size and zoom by
+// radius, its angle, its count as frame, priority 1; a free one is hidden.
 std::string spritesShowTheBalls(bool lagging = false) {
     for (int k = 0; k < QUIB_MAXBALLS; ++k) {
         const Ball& b = quib_balls[k];
         const Sprite* s = zk_sprites[kBalls + k];
-        if (b.count == -1) {
-            if (s && s->visible) return "the sprite of free ball " + std::to_string(k) + " shows";
-            continue;
-        }
+        if (b.count == -1 && s && s->visible) return "the sprite of free ball " + std::to_string(k) + " shows";
+        if (b.count == -1) continue;
         const int r = b.radius;
         const int size = r > 72 ? 240 : r > 20 ? 128 : r > 10 ? 32 : 16;
         const int zoom = r > 72 ? r * 2048 / 240 : r > 20 ? r * 16 : r > 10 ? r * 64 : r * 128;
@@ -154,12 +145,6 @@ std::string spritesShowTheBalls(bool lagging = false) {
             return "the sprite of ball " + std::to_string(k) + " does not show it";
     }
     return "";
-}
-
-void addBall(int k, int x, int y, int radius, int count) {
-    quib_balls[k] = Ball{int16_t(x), int16_t(y), x * 256, y * 256, 0, uint16_t(radius), uint16_t(7 * k), int8_t(count)};
-    quib_nballs = uint8_t(quib_nballs + 1);
-    Quib_SetSize(k);
 }
 
 // Runs body inside the shell after the game's start-up, with an empty board.
@@ -177,114 +162,39 @@ void withGame(const std::function<void()>& body) {
 std::vector<State> shown;  // the state at every frame presented
 void recordFrame(const uint16_t*, void*) {
     shown.push_back(current());
-    const std::string wrong = spritesShowTheBalls();
-    EXPECT_EQ(wrong, "") << "frame " << shown.size();
+    EXPECT_EQ(spritesShowTheBalls(), "") << "frame " << shown.size();
 }
 
 // Throws along a from the board the balls make, in the game and by the
 // rules, and compares every frame.
 void expectThrow(const std::vector<Ball>& board, uint16_t a) {
     withGame([&] {
-        for (size_t k = 0; k < board.size(); ++k)
-            if (board[k].count != -1) addBall(int(k), board[k].x, board[k].y, board[k].radius, board[k].count);
-        const State before = current();
+        for (size_t k = 0; k < board.size(); ++k) {
+            quib_balls[k] = board[k];
+            quib_nballs = uint8_t(quib_nballs + (board[k].count != -1));
+            Quib_SetSize(int(k));  // nothing for a free record
+        }
+        const Throw want = throwFrom(current(), a);
         shown.clear();
         zk_headless_on_present(recordFrame, nullptr);
         const int result = Quib_ThrowBall(a);
         zk_headless_on_present(nullptr, nullptr);
-        const Throw want = throwFrom(before, a);
         EXPECT_EQ(result, want.result);
         ASSERT_EQ(shown.size(), want.frames.size());
         for (size_t f = 0; f < shown.size(); ++f)
             ASSERT_EQ(text(shown[f]), text(want.frames[f])) << "frame " << f + 1 << " (the game's, then the rules')";
-        // A ball that crossed the line is left where it was last shown, or
-        // on the cannon's pivot.
-        if (want.result == 1 && want.k >= 0) {
-            const Ball last = shown.empty() ? Ball{120, 308, 0, 0, 0, 0, 0, 0} : shown.back().balls[want.k];
-            const Sprite* s = zk_sprites[kBalls + want.k];
-            EXPECT_EQ(std::pair(s->x, s->y), std::pair(last.x, last.y));
-        }
     });
 }
 
-Ball at(int x, int y, int radius, int count) { return Ball{int16_t(x), int16_t(y), 0, 0, 0, uint16_t(radius), 0, int8_t(count)}; }
+Ball at(int x, int y, int radius, int count) {
+    return Ball{int16_t(x), int16_t(y), x * 256, y * 256, 0, uint16_t(radius), uint16_t(7 * x), int8_t(count)};
+}
 const Ball kFree = at(0, 0, 0, -1);
 
-}  // namespace
-
-TEST(QuibThrow, FramesFollowTheRules) {
-    struct Case {
-        const char* what;
-        uint16_t aim;
-        std::vector<Ball> board;
-    };
-    const Case cases[] = {
-        {"straight up: the top wall mirrors 128 into 383; rest and growth to the walls", 128, {}},
-        {"both side walls, the top wall at y - r = 19 and 20", 56, {}},
-        {"the side walls at their last columns", 19, {}},
-        {"mirror-image aims differ by 1 in dx", 240, {}},
-        {"sent back down: the bottom line at y + r = 272 goes on", 128, {at(120, 200, 30, 3)}},
-        {"... and at 273 ends the game", 104, {at(120, 200, 30, 3)}},
-        {"record 0 free: the thrown ball takes it, and the scan counts it", 128, {kFree, at(120, 150, 20, 3)}},
-        {"free records between: the thrown ball takes the first, the scans walk past the others", 128,
-         {at(20, 40, 10, 2), kFree, kFree, kFree, at(120, 150, 20, 1)}},
-        {"two hits in a frame, then only the next record in use is looked at", 128,
-         {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
-        {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
-        {"after a hit the thrown ball, next in use, counts as the one looked at", 128,
-         {at(120, 281, 25, 3), kFree, at(120, 281, 40, 3)}},
-        {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
-        {"growth stops at another ball, the last in use, past a free record", 128,
-         {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
-        {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
-        {"aimed down: the first step crosses the line", 384, {}},
-        {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
-        {"one record left: the throw takes it", 128, std::vector<Ball>(254, at(60, 100, 1, 1))},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        expectThrow(c.board, c.aim);
-    }
-}
-
-TEST(QuibTable, OwnSpritesAndScoreDigits) {
-    withGame([] {
-        EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
-        // The game's own sprites: image, size, centre, priority 0.
-        const struct { int n; const SpriteImage* image; int w, h, x, y; } own[] = {
-            {kQuit, &zk_quit, 16, 16, 232, 8},      {kCanon, canon_spr, 58, 14, 120, 308},
-            {kGameOver, gameover_spr, 87, 54, 120, 140}, {kScore, score_spr, 103, 16, 54, 9}};
-        for (const auto& o : own) {
-            const Sprite* s = zk_sprites[o.n];
-            ASSERT_NE(s, nullptr);
-            EXPECT_EQ((std::vector<int>{s->pixels == o.image->pixels, s->width, s->height, s->x, s->y, s->priority}),
-                      (std::vector<int>{1, o.w, o.h, o.x, o.y, 0}))
-                << o.n;
-        }
-        // Digits most significant first from x = 120, 8 apart; the rest hidden.
-        const std::pair<uint16_t, std::vector<int>> scores[] = {{105, {1, 0, 5}}, {0, {0}}, {65535, {6, 5, 5, 3, 5}}};
-        for (const auto& [value, digits] : scores) {
-            Quib_ShowScore(value);
-            std::vector<int> shown;
-            for (int i = 0; i < 10; ++i)
-                if (const Sprite* d = zk_sprites[kDigits + i]; d && d->visible) {
-                    EXPECT_EQ((std::vector<int>{d->x, d->y, d->width, d->height, d->pixels == numbers->pixels}),
-                              (std::vector<int>{120 + 8 * i, 9, 16, 16, 1}));
-                    shown.push_back(d->frame);
-                }
-            EXPECT_EQ(shown, digits) << value;
-        }
-    });
-}
-
-namespace {
-
-// One run of the whole program on the headless device with scripted taps,
-// checked at every presented frame: a throw's frames are those the rules
-// give from the board and the barrel's angle where it started; between
-// throws the board only shrinks; the barrel sweeps one unit a frame and
-// turns at 16 and 240; the game-over picture turns and grows in; the
-// sprites and the score digits show the table.
+// One run of the whole program with scripted taps, checked at every frame:
+// a throw's frames are the rules' from the board and the barrel's angle
+// where it started; between throws the board only shrinks; the barrel, the
+// game-over entrance, the sprites and the score digits show what they should.
 struct Game {
     std::vector<int> aims;               // fired one after another when the barrel gets there
     std::function<void(Game&)> each;     // more taps, once a frame
@@ -308,11 +218,7 @@ struct Game {
         const State now = current();
         State shrunk = prev;
         shrink(shrunk);
-        if (mode == Throwing && shownFrame < pending.frames.size()) {
-            if (!(now == pending.frames[shownFrame++])) fail("the throw differs from the rules:\n" + text(now));
-        } else if (mode == Throwing && pending.result == 1) {
-            ended(now);
-        } else if (frame == 1 || (mode == Over && now.n == 0)) {
+        if (frame == 1 || (mode == Over && now.n == 0)) {
             for (const Ball& b : now.balls)
                 if (b.count != -1) fail("a new game starts with balls");
             if (frame > 1 && now.score != prev.score) fail("the score is reset before the new game's first frame");
@@ -320,25 +226,24 @@ struct Game {
             checkPictures();
             prev = now, prev.score = 0;  // shown from the next frame on
             return;
-        } else if (!(now == shrunk) && !(mode == Over && now == prev)) {
+        }
+        if (mode == Throwing && shownFrame == pending.frames.size() && pending.result == 0) mode = Aiming;
+        if (mode != Throwing && !(now == shrunk) && !(mode == Over && now == prev)) {
             // A throw started along the barrel's angle.
             pending = throwFrom(prev, uint16_t(aim()));
             ++throws, shownFrame = 0, mode = Throwing;
-            if (pending.frames.empty() && pending.result == 1) ended(now);
-            else if (pending.frames.empty() || !(now == pending.frames[shownFrame++])) fail("a throw differs at once");
+        }
+        if (mode == Throwing && shownFrame < pending.frames.size()) {
+            if (!(now == pending.frames[shownFrame++])) fail("the throw differs from the rules:\n" + text(now));
         } else if (mode == Throwing) {
-            mode = Aiming;
+            // The throw crossed the line: this frame ends the game.
+            State s = pending.end;
+            shrink(s);
+            if (!(now == s)) fail("the frame that ends the game:\n" + text(now));
+            mode = Over, ++overs, endedAt = frame, entrance = 0;
         }
         checkPictures();
         prev = now;
-    }
-
-    // The throw crossed the line: this frame ends the game.
-    void ended(const State& now) {
-        State s = pending.end;
-        shrink(s);
-        if (!(now == s)) fail("the frame that ends the game:\n" + text(now));
-        mode = Over, ++overs, endedAt = frame, entrance = 0;
     }
 
     void checkPictures() {
@@ -388,6 +293,60 @@ int play(Game& g) {
 }
 
 }  // namespace
+
+TEST(QuibThrow, FramesFollowTheRules) {
+    const struct { const char* what; uint16_t aim; std::vector<Ball> board; } cases[] = {
+        {"straight up: the top wall mirrors 128 into 383; rest and growth to the walls", 128, {}},
+        {"both side walls, the top wall at y - r = 19 and 20", 56, {}},
+        {"the side walls at their last columns", 19, {}},
+        {"mirror-image aims differ by 1 in dx", 240, {}},
+        {"sent back down: the bottom line at y + r = 272 goes on", 128, {at(120, 200, 30, 3)}},
+        {"... and at 273 ends the game", 104, {at(120, 200, 30, 3)}},
+        {"record 0 free: the thrown ball takes it, and the scan counts it", 128, {kFree, at(120, 150, 20, 3)}},
+        {"free records between: the thrown ball takes the first, the scans walk past the others", 128,
+         {at(20, 40, 10, 2), kFree, kFree, kFree, at(120, 150, 20, 1)}},
+        {"two hits in a frame, then only the next record in use is looked at", 128,
+         {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
+        {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
+        {"after a hit the thrown ball, next in use, counts as the one looked at", 128,
+         {at(120, 281, 25, 3), kFree, at(120, 281, 40, 3)}},
+        {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
+        {"growth stops at another ball, the last in use, past a free record", 128,
+         {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
+        {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
+        {"aimed down: the first step crosses the line", 384, {}},
+        {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
+        {"one record left: the throw takes it", 128, std::vector<Ball>(254, at(60, 100, 1, 1))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectThrow(c.board, c.aim);
+    }
+}
+
+TEST(QuibTable, OwnSpritesAndScoreDigits) {
+    withGame([] {
+        EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
+        Quib_ShowScore(65535);
+        Quib_ShowScore(105);
+        // The game's own sprites: image, size, centre, priority 0, frame; the
+        // score's digits most significant first from x = 120, 8 apart, the
+        // rest hidden.
+        const struct { int n; const SpriteImage* image; int w, h, x, y, frame; } own[] = {
+            {kQuit, &zk_quit, 16, 16, 232, 8, 0},          {kCanon, canon_spr, 58, 14, 120, 308, 0},
+            {kGameOver, gameover_spr, 87, 54, 120, 140, 0}, {kScore, score_spr, 103, 16, 54, 9, 0},
+            {kDigits, numbers, 16, 16, 120, 9, 1},          {kDigits + 1, numbers, 16, 16, 128, 9, 0},
+            {kDigits + 2, numbers, 16, 16, 136, 9, 5}};
+        for (const auto& o : own) {
+            const Sprite* s = zk_sprites[o.n];
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ((std::vector<int>{s->pixels == o.image->pixels, s->width, s->height, s->x, s->y, s->priority, s->frame}),
+                      (std::vector<int>{1, o.w, o.h, o.x, o.y, 0, o.frame}))
+                << o.n;
+        }
+        EXPECT_EQ(zk_sprites[kDigits + 3]->visible + zk_sprites[kDigits + 4]->visible, 0);
+    });
+}
 
 // Six throws fill the board and count two balls down to 0; a seventh comes
 // back down across the line. The entrance runs to its end, a tap starts a
