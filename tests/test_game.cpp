@@ -1,16 +1,13 @@
 // Quib on the headless device. Throws are compared frame by frame, whole
-// ball table and score, with the rules' own account of a throw (below); the
-// cases put the walls, the bottom line and the count-down bookkeeping at
-// their exact boundary frames. Whole games are checked against the same
-// account and against invariants, frame by frame.
+// ball table and score, with the rules' own account of a throw (below), from
+// boards that put the walls, the bottom line and the count-down bookkeeping
+// at their exact boundary frames, and all through whole games.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "quib.h"
@@ -21,18 +18,7 @@ namespace {
 // The game's sprite numbers, as the rules give them.
 constexpr int kCanon = 3, kGameOver = 8, kScore = 10, kDigits = 11, kBalls = 128, kQuit = 1024;
 
-struct State {
-    Ball balls[QUIB_MAXBALLS];
-    int n;
-    uint16_t score;
-    bool operator==(const State& o) const {
-        // Field by field: the record's padding holds whatever was there.
-        auto fields = [](const Ball& b) { return std::tuple(b.x, b.y, b.fx, b.fy, b.speed, b.radius, b.angle, b.count); };
-        for (int k = 0; k < QUIB_MAXBALLS; ++k)
-            if (fields(balls[k]) != fields(o.balls[k])) return false;
-        return n == o.n && score == o.score;
-    }
-};
+struct State { Ball balls[QUIB_MAXBALLS]; int n; uint16_t score; };
 
 State current() {
     State s;
@@ -41,15 +27,18 @@ State current() {
     return s;
 }
 
-std::string describe(const State& s) {
+// The table as text, to compare and to print: every record that is in use
+// or ever held a ball, field by field (the padding holds whatever was there).
+std::string text(const State& s) {
     std::ostringstream o;
     o << "n " << s.n << " score " << s.score;
-    for (const Ball& b : s.balls)
-        if (b.count != -1 || b.radius)
-            o << "\n  (" << b.x << " " << b.y << " " << b.fx << " " << b.fy << ") " << b.speed << " r " << b.radius << " "
-              << b.angle << " " << int(b.count);
+    for (int k = 0; k < QUIB_MAXBALLS; ++k)
+        if (const Ball& b = s.balls[k]; b.count != -1 || b.radius)
+            o << "\n  " << k << ": (" << b.x << " " << b.y << " " << b.fx << " " << b.fy << ") " << b.speed << " r "
+              << b.radius << " " << b.angle << " " << int(b.count);
     return o.str();
 }
+bool operator==(const State& a, const State& b) { return text(a) == text(b); }
 
 // ---------------------------------------------------------------- the rules' account
 
@@ -92,10 +81,6 @@ Throw throwFrom(State s, uint16_t a) {
     b.fx += 4 * int32_t((int64_t(b.speed) * cosOf(a)) >> 16);
     b.x = int16_t(b.fx >> 8), b.y = int16_t(b.fy >> 8);
     ++s.n;
-    auto show = [&] {
-        shrink(s);
-        t.frames.push_back(s);
-    };
     for (uint16_t d = a; b.speed != 0;) {
         const int32_t dx = int32_t((int64_t(b.speed) * cosOf(d)) >> 16);
         const int32_t dy = int32_t((-int64_t(b.speed) * sinOf(d)) >> 16);
@@ -119,7 +104,8 @@ Throw throwFrom(State s, uint16_t a) {
         if (b.y + r > 272 && dy > 0) return t.end = s, t.result = 1, t;
         if (b.x < r + 1 && dx < 0) d = uint16_t(255 - d);
         if (b.x > 240 - r && dx > 0) d = uint16_t(255 - d);
-        show();
+        shrink(s);
+        t.frames.push_back(s);
     }
     for (bool going = true; going;) {
         for (int step = 0; step < 2 && going; ++step) {
@@ -131,7 +117,8 @@ Throw throwFrom(State s, uint16_t a) {
             going = b.y - r > 19 && b.y + r < 272 && b.x >= r + 1 && b.x <= 239 - r && !touching;
             if (going) ++b.radius;
         }
-        show();
+        shrink(s);
+        t.frames.push_back(s);
     }
     t.end = s;
     return t;
@@ -139,19 +126,15 @@ Throw throwFrom(State s, uint16_t a) {
 
 // ---------------------------------------------------------------- running the game
 
-// The sprite of every ball in use shows it: position, picture, size and
-// zoom by radius (on both sides of every class edge as balls grow and
-// shrink), angle, count as frame, priority 1; free balls' sprites are
-// hidden. After a ball crossed the line its sprite stays where it was last
-// shown (lagging). Returns what is wrong, or "".
+// What is wrong with the balls' sprites, or "": a ball in use shows at its
+// place (one that crossed the line may lag), with picture, size and zoom by
+// radius, its angle, its count as frame, priority 1; a free one is hidden.
 std::string spritesShowTheBalls(bool lagging = false) {
     for (int k = 0; k < QUIB_MAXBALLS; ++k) {
         const Ball& b = quib_balls[k];
         const Sprite* s = zk_sprites[kBalls + k];
-        if (b.count == -1) {
-            if (s && s->visible) return "the sprite of free ball " + std::to_string(k) + " shows";
-            continue;
-        }
+        if (b.count == -1 && s && s->visible) return "the sprite of free ball " + std::to_string(k) + " shows";
+        if (b.count == -1) continue;
         const int r = b.radius;
         const int size = r > 72 ? 240 : r > 20 ? 128 : r > 10 ? 32 : 16;
         const int zoom = r > 72 ? r * 2048 / 240 : r > 20 ? r * 16 : r > 10 ? r * 64 : r * 128;
@@ -162,12 +145,6 @@ std::string spritesShowTheBalls(bool lagging = false) {
             return "the sprite of ball " + std::to_string(k) + " does not show it";
     }
     return "";
-}
-
-void addBall(int k, int x, int y, int radius, int count) {
-    quib_balls[k] = Ball{int16_t(x), int16_t(y), x * 256, y * 256, 0, uint16_t(radius), uint16_t(7 * k), int8_t(count)};
-    quib_nballs = uint8_t(quib_nballs + 1);
-    Quib_SetSize(k);
 }
 
 // Runs body inside the shell after the game's start-up, with an empty board.
@@ -185,145 +162,39 @@ void withGame(const std::function<void()>& body) {
 std::vector<State> shown;  // the state at every frame presented
 void recordFrame(const uint16_t*, void*) {
     shown.push_back(current());
-    const std::string wrong = spritesShowTheBalls();
-    EXPECT_EQ(wrong, "") << "frame " << shown.size();
+    EXPECT_EQ(spritesShowTheBalls(), "") << "frame " << shown.size();
 }
 
 // Throws along a from the board the balls make, in the game and by the
 // rules, and compares every frame.
 void expectThrow(const std::vector<Ball>& board, uint16_t a) {
     withGame([&] {
-        for (size_t k = 0; k < board.size(); ++k)
-            if (board[k].count != -1) addBall(int(k), board[k].x, board[k].y, board[k].radius, board[k].count);
-        const State before = current();
+        for (size_t k = 0; k < board.size(); ++k) {
+            quib_balls[k] = board[k];
+            quib_nballs = uint8_t(quib_nballs + (board[k].count != -1));
+            Quib_SetSize(int(k));  // nothing for a free record
+        }
+        const Throw want = throwFrom(current(), a);
         shown.clear();
         zk_headless_on_present(recordFrame, nullptr);
         const int result = Quib_ThrowBall(a);
         zk_headless_on_present(nullptr, nullptr);
-        const Throw want = throwFrom(before, a);
         EXPECT_EQ(result, want.result);
         ASSERT_EQ(shown.size(), want.frames.size());
         for (size_t f = 0; f < shown.size(); ++f)
-            ASSERT_TRUE(shown[f] == want.frames[f]) << "frame " << f + 1 << "\ngame:  " << describe(shown[f])
-                                                    << "\nrules: " << describe(want.frames[f]);
-        // A ball that crossed the line is left where it was last shown, or
-        // on the cannon's pivot.
-        const int k = int(board.size() < 255 ? std::find_if(board.begin(), board.end(), [](const Ball& b) { return b.count == -1; }) - board.begin() : 255);
-        if (want.result == 1 && k < 255) {
-            const Ball& last = shown.empty() ? Ball{120, 308, 0, 0, 0, 0, 0, 0} : shown.back().balls[k];
-            const Sprite* s = zk_sprites[kBalls + k];
-            EXPECT_EQ((std::vector<int>{s->x, s->y}), (std::vector<int>{last.x, last.y}));
-        }
+            ASSERT_EQ(text(shown[f]), text(want.frames[f])) << "frame " << f + 1 << " (the game's, then the rules')";
     });
 }
 
-Ball at(int x, int y, int radius, int count) { return Ball{int16_t(x), int16_t(y), 0, 0, 0, uint16_t(radius), 0, int8_t(count)}; }
+Ball at(int x, int y, int radius, int count) {
+    return Ball{int16_t(x), int16_t(y), x * 256, y * 256, 0, uint16_t(radius), uint16_t(7 * x), int8_t(count)};
+}
 const Ball kFree = at(0, 0, 0, -1);
 
-}  // namespace
-
-TEST(QuibThrow, FramesFollowTheRules) {
-    struct Case {
-        const char* what;
-        uint16_t aim;
-        std::vector<Ball> board;
-    };
-    const Case cases[] = {
-        {"straight up: the top wall mirrors 128 into 383; rest and growth to the walls", 128, {}},
-        {"both side walls, the top wall at y - r = 19 and 20", 56, {}},
-        {"the side walls at their last columns", 19, {}},
-        {"mirror-image aims differ by 1 in dx", 240, {}},
-        {"sent back down: the bottom line at y + r = 272 goes on", 128, {at(120, 200, 30, 3)}},
-        {"... and at 273 ends the game", 104, {at(120, 200, 30, 3)}},
-        {"record 0 free: the thrown ball takes it, and the scan counts it", 128, {kFree, at(120, 150, 20, 3)}},
-        {"free records between: the thrown ball takes the first, the scans walk past the others", 128,
-         {at(20, 40, 10, 2), kFree, kFree, kFree, at(120, 150, 20, 1)}},
-        {"two hits in a frame, then only the next record in use is looked at", 128,
-         {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
-        {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
-        {"after a hit the thrown ball, next in use, counts as the one looked at", 128,
-         {at(120, 281, 25, 3), kFree, at(120, 281, 40, 3)}},
-        {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
-        {"growth stops at another ball, the last in use, past a free record", 128,
-         {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
-        {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
-        {"aimed down: the first step crosses the line", 384, {}},
-        {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
-        {"one record left: the throw takes it", 128, std::vector<Ball>(254, at(60, 100, 1, 1))},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        expectThrow(c.board, c.aim);
-    }
-}
-
-TEST(QuibTable, OwnSpritesScoreDigitsAndShrinking) {
-    withGame([] {
-        EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
-        // The game's own sprites: image, size, centre, priority 0.
-        const struct { int n; const SpriteImage* image; int w, h, x, y; } own[] = {
-            {kQuit, &zk_quit, 16, 16, 232, 8},      {kCanon, canon_spr, 58, 14, 120, 308},
-            {kGameOver, gameover_spr, 87, 54, 120, 140}, {kScore, score_spr, 103, 16, 54, 9}};
-        for (const auto& o : own) {
-            const Sprite* s = zk_sprites[o.n];
-            ASSERT_NE(s, nullptr);
-            EXPECT_EQ((std::vector<int>{s->pixels == o.image->pixels, s->width, s->height, s->x, s->y, s->priority}),
-                      (std::vector<int>{1, o.w, o.h, o.x, o.y, 0}))
-                << o.n;
-        }
-        Quib_SetSize(5);  // a free record makes no sprite
-        EXPECT_EQ(zk_sprites[kBalls + 5], nullptr);
-        // Digits most significant first from x = 120, 8 apart; the rest hidden.
-        const std::pair<uint16_t, std::vector<int>> scores[] = {{105, {1, 0, 5}}, {0, {0}}, {65535, {6, 5, 5, 3, 5}}};
-        for (const auto& [value, digits] : scores) {
-            Quib_ShowScore(value);
-            std::vector<int> shown;
-            for (int i = 0; i < 10; ++i)
-                if (const Sprite* d = zk_sprites[kDigits + i]; d && d->visible) {
-                    EXPECT_EQ((std::vector<int>{d->x, d->y, d->width, d->height, d->pixels == numbers->pixels}),
-                              (std::vector<int>{120 + 8 * i, 9, 16, 16, 1}));
-                    shown.push_back(d->frame);
-                }
-            EXPECT_EQ(shown, digits) << value;
-        }
-        // A lone counted-down ball shrinks one pixel and 12 angle units a
-        // frame, and its record is freed.
-        addBall(0, 60, 70, 3, 0);
-        for (int f = 0; f < 4; ++f) {
-            State want = current();
-            shrink(want);
-            Quib_VBL();
-            EXPECT_TRUE(current() == want) << describe(current());
-            EXPECT_EQ(spritesShowTheBalls(), "");
-        }
-        EXPECT_EQ(quib_nballs, 0);
-    });
-}
-
-// The quit button touched in flight or while growing ends the throw with 0.
-TEST(QuibThrow, QuitEndsTheThrowWithZero) {
-    for (bool growing : {false, true}) {
-        withGame([&] {
-            auto touch = [](const uint16_t*, void* growing) {
-                if (!*static_cast<bool*>(growing) || quib_balls[0].speed == 0) Stylus.x = 232, Stylus.y = 8;
-            };
-            zk_headless_on_present(touch, &growing);
-            EXPECT_EQ(Quib_ThrowBall(128), 0);
-            zk_headless_on_present(nullptr, nullptr);
-            EXPECT_EQ(std::pair(quib_balls[0].speed == 0, quib_balls[0].radius > 8), std::pair(growing, growing));
-            Stylus.x = 120, Stylus.y = 160;
-        });
-    }
-}
-
-namespace {
-
-// One run of the whole program on the headless device with scripted taps,
-// checked at every presented frame: a throw's frames are those the rules
-// give from the board and the barrel's angle where it started; between
-// throws the board only shrinks; the barrel sweeps one unit a frame and
-// turns at 16 and 240; the game-over picture turns and grows in; the
-// sprites and the score digits show the table.
+// One run of the whole program with scripted taps, checked at every frame:
+// a throw's frames are the rules' from the board and the barrel's angle
+// where it started; between throws the board only shrinks; the barrel, the
+// game-over entrance, the sprites and the score digits show what they should.
 struct Game {
     std::vector<int> aims;               // fired one after another when the barrel gets there
     std::function<void(Game&)> each;     // more taps, once a frame
@@ -341,18 +212,13 @@ struct Game {
         if (wrong.empty()) wrong = "frame " + std::to_string(frame) + ": " + what;
     }
     int aim() const { return zk_sprites[kCanon]->angle; }
-    const Sprite& gameover() const { return *zk_sprites[kGameOver]; }
 
     void check() {
         ++frame;
         const State now = current();
         State shrunk = prev;
         shrink(shrunk);
-        if (mode == Throwing && shownFrame < pending.frames.size()) {
-            if (!(now == pending.frames[shownFrame++])) fail("the throw differs from the rules:\n" + describe(now));
-        } else if (mode == Throwing && pending.result == 1) {
-            ended(now);
-        } else if (frame == 1 || (mode == Over && now.n == 0)) {
+        if (frame == 1 || (mode == Over && now.n == 0)) {
             for (const Ball& b : now.balls)
                 if (b.count != -1) fail("a new game starts with balls");
             if (frame > 1 && now.score != prev.score) fail("the score is reset before the new game's first frame");
@@ -360,25 +226,24 @@ struct Game {
             checkPictures();
             prev = now, prev.score = 0;  // shown from the next frame on
             return;
-        } else if (!(now == shrunk) && !(mode == Over && now == prev)) {
+        }
+        if (mode == Throwing && shownFrame == pending.frames.size() && pending.result == 0) mode = Aiming;
+        if (mode != Throwing && !(now == shrunk) && !(mode == Over && now == prev)) {
             // A throw started along the barrel's angle.
             pending = throwFrom(prev, uint16_t(aim()));
             ++throws, shownFrame = 0, mode = Throwing;
-            if (pending.frames.empty() && pending.result == 1) ended(now);
-            else if (pending.frames.empty() || !(now == pending.frames[shownFrame++])) fail("a throw differs at once");
+        }
+        if (mode == Throwing && shownFrame < pending.frames.size()) {
+            if (!(now == pending.frames[shownFrame++])) fail("the throw differs from the rules:\n" + text(now));
         } else if (mode == Throwing) {
-            mode = Aiming;
+            // The throw crossed the line: this frame ends the game.
+            State s = pending.end;
+            shrink(s);
+            if (!(now == s)) fail("the frame that ends the game:\n" + text(now));
+            mode = Over, ++overs, endedAt = frame, entrance = 0;
         }
         checkPictures();
         prev = now;
-    }
-
-    // The throw crossed the line: this frame ends the game.
-    void ended(const State& now) {
-        State s = pending.end;
-        shrink(s);
-        if (!(now == s)) fail("the frame that ends the game:\n" + describe(now));
-        mode = Over, ++overs, endedAt = frame, entrance = 0;
     }
 
     void checkPictures() {
@@ -390,7 +255,7 @@ struct Game {
         }
         lastAim = aim();
         // The game-over entrance: k = 8, 12, ... 256 with angle 2k, alpha k / 8, zoom 4k.
-        const Sprite& g = gameover();
+        const Sprite& g = *zk_sprites[kGameOver];
         if (mode == Over && g.visible && g.zoom != 0) {
             const int k = entrance < 256 ? (entrance ? entrance + 4 : 8) : 256;
             if (g.zoom != 4 * k || g.angle != 2 * k || g.alpha != k / 8) fail("the entrance at k " + std::to_string(k));
@@ -429,6 +294,60 @@ int play(Game& g) {
 
 }  // namespace
 
+TEST(QuibThrow, FramesFollowTheRules) {
+    const struct { const char* what; uint16_t aim; std::vector<Ball> board; } cases[] = {
+        {"straight up: the top wall mirrors 128 into 383; rest and growth to the walls", 128, {}},
+        {"both side walls, the top wall at y - r = 19 and 20", 56, {}},
+        {"the side walls at their last columns", 19, {}},
+        {"mirror-image aims differ by 1 in dx", 240, {}},
+        {"sent back down: the bottom line at y + r = 272 goes on", 128, {at(120, 200, 30, 3)}},
+        {"... and at 273 ends the game", 104, {at(120, 200, 30, 3)}},
+        {"record 0 free: the thrown ball takes it, and the scan counts it", 128, {kFree, at(120, 150, 20, 3)}},
+        {"free records between: the thrown ball takes the first, the scans walk past the others", 128,
+         {at(20, 40, 10, 2), kFree, kFree, kFree, at(120, 150, 20, 1)}},
+        {"two hits in a frame, then only the next record in use is looked at", 128,
+         {at(120, 281, 25, 3), at(120, 281, 40, 3), at(20, 40, 10, 2), at(120, 281, 60, 3)}},
+        {"a level hit pushes out sideways only and the ball leaves level", 128, {at(150, 274, 25, 3)}},
+        {"after a hit the thrown ball, next in use, counts as the one looked at", 128,
+         {at(120, 281, 25, 3), kFree, at(120, 281, 40, 3)}},
+        {"a counted-down ball is passed through and shrinks away", 128, {kFree, at(120, 200, 40, 0)}},
+        {"growth stops at another ball, the last in use, past a free record", 128,
+         {at(20, 40, 10, 2), kFree, kFree, at(205, 190, 20, 3)}},
+        {"growth passes a counted-down ball", 128, {at(117, 189, 400, 0)}},
+        {"aimed down: the first step crosses the line", 384, {}},
+        {"a full table ends the game at once", 128, std::vector<Ball>(255, at(60, 100, 1, 1))},
+        {"one record left: the throw takes it", 128, std::vector<Ball>(254, at(60, 100, 1, 1))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectThrow(c.board, c.aim);
+    }
+}
+
+TEST(QuibTable, OwnSpritesAndScoreDigits) {
+    withGame([] {
+        EXPECT_EQ((std::vector<int>{zk_bg[10].width, zk_bg[10].height, zk_bg[10].plain}), (std::vector<int>{240, 320, 1}));
+        Quib_ShowScore(65535);
+        Quib_ShowScore(105);
+        // The game's own sprites: image, size, centre, priority 0, frame; the
+        // score's digits most significant first from x = 120, 8 apart, the
+        // rest hidden.
+        const struct { int n; const SpriteImage* image; int w, h, x, y, frame; } own[] = {
+            {kQuit, &zk_quit, 16, 16, 232, 8, 0},          {kCanon, canon_spr, 58, 14, 120, 308, 0},
+            {kGameOver, gameover_spr, 87, 54, 120, 140, 0}, {kScore, score_spr, 103, 16, 54, 9, 0},
+            {kDigits, numbers, 16, 16, 120, 9, 1},          {kDigits + 1, numbers, 16, 16, 128, 9, 0},
+            {kDigits + 2, numbers, 16, 16, 136, 9, 5}};
+        for (const auto& o : own) {
+            const Sprite* s = zk_sprites[o.n];
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ((std::vector<int>{s->pixels == o.image->pixels, s->width, s->height, s->x, s->y, s->priority, s->frame}),
+                      (std::vector<int>{1, o.w, o.h, o.x, o.y, 0, o.frame}))
+                << o.n;
+        }
+        EXPECT_EQ(zk_sprites[kDigits + 3]->visible + zk_sprites[kDigits + 4]->visible, 0);
+    });
+}
+
 // Six throws fill the board and count two balls down to 0; a seventh comes
 // back down across the line. The entrance runs to its end, a tap starts a
 // new game, one throw is fired with the stylus held down for 10 seconds (it
@@ -451,27 +370,11 @@ TEST(QuibGame, WholeGamesFollowTheRules) {
     EXPECT_EQ((std::vector<int>{g.overs, g.games, g.throws, score, Stylus.held}), (std::vector<int>{1, 2, 8, 0, 1}));
 }
 
-TEST(QuibGame, ATapInTheEndingFrameSkipsTheEntrance) {
-    Game g;
-    g.aims = {128, 130};
-    g.each = [](Game& g) {
-        // Straight into the raw stylus: through the queue the platform holds
-        // the throw's release until its press was sampled, and this press
-        // until that release was, a frame too late.
-        if (g.frame == g.firedAt + 1) stylusheld = 0;
-        if (g.overs && g.frame == g.endedAt) stylusheld = 1, stylusx = 100, stylusy = 200;
-        if (g.overs && g.frame == g.endedAt + 1) {
-            stylusheld = 0;
-            EXPECT_TRUE(g.gameover().visible && g.gameover().zoom == 0);  // shown, but never drawn
-            g.quit();  // seen as the new game begins
-        }
-    };
-    EXPECT_EQ(play(g), 0);
-    EXPECT_EQ((std::vector<int>{g.entrance, g.games}), (std::vector<int>{0, 1}));
-}
-
+// The quit button ends the program before the next frame whenever it is
+// touched, and fires nothing; touched in the frame that ends a game, it
+// skips the game-over entrance.
 TEST(QuibGame, QuitFromEveryStateNeverFires) {
-    enum { Aiming, Flight, Growth, Entrance, Wait };
+    enum { Aiming, Flight, Growth, Ending, Entrance, Wait };
     for (int state = Aiming; state <= Wait; ++state) {
         SCOPED_TRACE(state);
         Game g;
@@ -482,11 +385,18 @@ TEST(QuibGame, QuitFromEveryStateNeverFires) {
             const bool now = state == Aiming   ? g.frame == 50
                              : state == Flight ? g.throws == 1 && b.speed != 0 && g.frame > 150
                              : state == Growth ? g.throws == 1 && b.speed == 0 && b.radius > 12
-                                               : g.overs && g.frame == g.endedAt + (state == Entrance ? 20 : 100);
-            if (!quitAt && now) quitAt = g.frame, g.quit();
+                                               : g.overs && g.frame == g.endedAt + (state == Ending ? 0 : state == Entrance ? 20 : 100);
+            // The ending frame's quit goes straight into the raw stylus: the
+            // platform's queue would hold it behind the last throw's release.
+            if (state == Ending && g.frame == g.firedAt + 1) stylusheld = 0;
+            if (quitAt || !now) return;
+            quitAt = g.frame;
+            if (state != Ending) g.quit();
+            else stylusheld = 1, stylusx = 232, stylusy = 8;
         };
         EXPECT_EQ(play(g), 0);
         EXPECT_EQ(g.frame, quitAt) << "ends before the next frame";
         EXPECT_EQ(quib_nballs, int(g.aims.size())) << "the quit tap fired nothing";
+        EXPECT_EQ(g.entrance != 0, state >= Entrance) << "the entrance shows from the frame after the ending one";
     }
 }
