@@ -193,6 +193,12 @@ TEST(GifDecode, InterlacedRowsLandInPassOrderFromTheImageTop) {
         }
         EXPECT_EQ(bytes(im->pixels, want.size()), want);
     }
+    // A line longer than the decoder's own 2,048-byte line buffer, cut by the screen.
+    std::vector<uint8_t> wide(3000, 1);
+    std::fill_n(wide.begin(), 6, 7);
+    SpriteImage* im = toSprite(zk_make_gif(6, 1, rainbow(16), {frame(3000, 1, wide)}));
+    ASSERT_NE(im, nullptr);
+    EXPECT_EQ(bytes(im->pixels, 6), fill(6, 7));
 }
 
 TEST(GifDecode, EachImageConvertsItsOwnMapFromFirstFrameOn) {
