@@ -2,7 +2,6 @@
 // never created) are ignored: no operation given one writes another record.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -101,26 +100,21 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
         ASSERT_EQ(records(), before) << "call " << i;
     }
 
-    // The debug map holds 4096 cells: a font of 2 x 2 tiles gets 120 columns
-    // and only the 34 rows that fit.
-    const BgInfo tiny{1, 1, 4, 4, 2, 2};
-    const DebugFont font{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &tiny};
-    ZK_InitCustomDebug(3, &font);
-    EXPECT_EQ((std::vector<int>{zk_bg[3].mapColumns, zk_bg[3].mapRows, debug_width, debug_height}),
-              (std::vector<int>{120, 34, 120, 34}));
-    ZK_ShowBg(3);  // reads no cell past the map
-    // 15 x 1 tiles: 16 columns, and the 256 rows fill the map; 16 x 1: 15 columns of 273 rows, 4095 cells;
-    // 1-pixel tiles: 240 columns of 17 rows; 14 x 1: 17 columns of 240 rows. Text run past the last row's
+    // The debug map holds 4096 cells: small tiles get as many whole rows as
+    // fit, drawn without reading past the map; text run past the last row's
     // end stops at its last cell.
-    for (auto [tileWidth, columns, rows] : {std::tuple{15, 16, 256}, {16, 15, 273}, {1, 240, 17}, {14, 17, 240}}) {
-        const BgInfo thin{1, 1, 4, 4, tileWidth, 1};
-        const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &thin};
+    for (auto [tileWidth, tileHeight, columns, rows] :
+         {std::tuple{2, 2, 120, 34}, {15, 1, 16, 256}, {16, 1, 15, 273}, {1, 1, 240, 17}, {14, 1, 17, 240}}) {
+        const BgInfo tiny{1, 1, 4, 4, tileWidth, tileHeight};
+        const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &tiny};
         ZK_InitCustomDebug(3, &f);
+        ZK_ShowBg(3);
         ZK_DebugText(0, uint16_t(rows - 1), "%s", std::string(size_t(columns) + 1, 'x').c_str());
         const int cells = columns * rows;
-        EXPECT_EQ((std::vector<int>{debug_width, debug_height, zk_debugmap[cells - columns] != 0, zk_debugmap[cells - 1] != 0,
+        EXPECT_EQ((std::vector<int>{zk_bg[3].mapColumns, zk_bg[3].mapRows, debug_width, debug_height,
+                                    zk_debugmap[cells - columns] != 0, zk_debugmap[cells - 1] != 0,
                                     cells < 4096 && zk_debugmap[cells] != 0}),
-                  (std::vector<int>{columns, rows, 1, 1, 0}));
+                  (std::vector<int>{columns, rows, columns, rows, 1, 1, 0}));
     }
     Stylus = StylusState{};
     ZK_InitSprites();

@@ -85,12 +85,8 @@ const Case cases[] = {
      {{D, 120, 160, 0}, {M, -5, 335, 0}, {U, -5, 335, 2}}},
 };
 
-class SdlInput : public testing::Test {
-protected:
-    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
-};
-
-TEST_F(SdlInput, MouseAndTouchReachTheStylusAtTheRightDevicePixel) {
+TEST(SdlInput, MouseAndTouchReachTheStylusAtTheRightDevicePixel) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
     zk_use_device(zk_sdl_device());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
