@@ -15,23 +15,13 @@ namespace {
 // The bytes of every record an operation addressed by number could reach.
 std::vector<uint8_t> records() {
     std::vector<uint8_t> v;
-    auto add = [&](const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        v.insert(v.end(), b, b + n);
+    auto add = [&](const auto&... record) {
+        (v.insert(v.end(), reinterpret_cast<const uint8_t*>(&record), reinterpret_cast<const uint8_t*>(&record + 1)), ...);
     };
-    add(zk_window, sizeof zk_window);
-    add(zk_bg, sizeof zk_bg);
-    add(ZK_TextSlot, sizeof ZK_TextSlot);
-    add(&zk_textinfo, sizeof zk_textinfo);
-    add(&zk_debug_bg, sizeof zk_debug_bg);
-    add(&zk_curwindow, sizeof zk_curwindow);
-    add(&zk_cursprite, sizeof zk_cursprite);
-    add(&ZK_MovedSprite, sizeof ZK_MovedSprite);
-    add(&zk_minsprite, sizeof zk_minsprite);
-    add(&zk_maxsprite, sizeof zk_maxsprite);
-    add(zk_sprites, sizeof zk_sprites);
+    add(zk_window, zk_bg, ZK_TextSlot, zk_textinfo, zk_debug_bg, zk_curwindow, zk_cursprite, ZK_MovedSprite, zk_minsprite,
+        zk_maxsprite, zk_sprites);
     for (const Sprite* s : zk_sprites)
-        if (s) add(s, sizeof *s);
+        if (s) add(*s);
     return v;
 }
 
