@@ -38,10 +38,8 @@ TEST(Shell, StartUpWindowProcedureRowsAndShutDown) {
     EXPECT_EQ(zk_test_run([] {
                   ZK_Init();
                   EXPECT_EQ(FindWindowW(L"zk", nullptr), zk_hwnd);
-                  EXPECT_TRUE(rectIs(zk_hwnd, 0, 0, 240, 320));  // full screen taken during creation
                   EXPECT_NE(hbitmap, nullptr);
                   EXPECT_EQ(paintTimes.size(), 1u);  // UpdateWindow painted the still black buffer
-                  EXPECT_TRUE(ZK_Path && ZK_Path[std::strlen(ZK_Path) - 1] == '/');
                   EXPECT_NE(MainProc(zk_hwnd, WM_ERASEBKGND, 0, 0), 0);
                   EXPECT_EQ(MainProc(zk_hwnd, 0x1234, 0, 0), 0);  // to DefWindowProcW
                   EXPECT_EQ(MainProc(zk_hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(-3, 400)), 0);
