@@ -40,7 +40,9 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
     SpriteImage image{const_cast<uint8_t*>(&index), nullptr, nullptr, palette, 1, 1, 1, 1};
     ZK_InitSprites();
     ZK_CreateSprite(0, &image, 1, 1, 10, 10);
-    Stylus.held = 1, Stylus.x = 10, Stylus.y = 10;
+    Stylus.held = 1;
+    Stylus.x = 10;
+    Stylus.y = 10;
     const auto gif = zk_make_gif(2, 2, {0xFFFFFF, 0}, std::vector<uint8_t>{0, 1, 1, 0});
     const uint16_t pixels[16] = {};
 

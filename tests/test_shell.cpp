@@ -163,30 +163,20 @@ TEST(FramePacing, MeasuredRateAndUnpacedRates) {
     });
 }
 
+// Each frame clamps the position the window gave to the screen; off it, the
+// stylus is lifted, on its edges it stays down.
 TEST(Stylus, PositionsOffTheScreenAreClampedAndReleased) {
-    zk_test_run(
-        [] {
-            ZK_Init();
-            // Dragged off the left edge; pressed again, dragged off the
-            // bottom; pressed off the right. On the top row it stays down;
-            // above it, it is lifted.
-            for (auto [x, y, held] :
-                 {std::tuple{100, 100, 1}, {0, 100, 0}, {50, 319, 0}, {239, 5, 0}, {60, 0, 1}, {60, 0, 0}}) {
-                ZK_Refresh();
-                expectStylus(x, y, held);
-                EXPECT_EQ(Stylus.held, held);
-            }
-            return 0;
-        },
-        [] {
-            zk_headless_event(5, WM_LBUTTONDOWN, 100, 100);
-            zk_headless_event(40, WM_MOUSEMOVE, -7, 100);
-            zk_headless_event(60, WM_LBUTTONDOWN, 50, 300);
-            zk_headless_event(61, WM_MOUSEMOVE, 50, 400);
-            zk_headless_event(90, WM_LBUTTONDOWN, 300, 5);
-            zk_headless_event(120, WM_LBUTTONDOWN, 60, 0);
-            zk_headless_event(150, WM_MOUSEMOVE, 60, -3);
-        });
+    zk_test_run([] {
+        ZK_Init();
+        for (auto [x, y, wantX, wantY, held] : {std::tuple{-7, 100, 0, 100, 0}, {300, 5, 239, 5, 0}, {60, -3, 60, 0, 0},
+                                                {50, 400, 50, 319, 0}, {0, 0, 0, 0, 1}, {239, 319, 239, 319, 1}}) {
+            MainProc(zk_hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(x, y));
+            ZK_Refresh();
+            expectStylus(wantX, wantY, held);
+            EXPECT_EQ(Stylus.held, held);
+        }
+        return 0;
+    });
 }
 
 // A copy to the window lands only where the source bitmap, the window and the
