@@ -74,49 +74,6 @@ Played playGif(const std::string& path) {
     return p;
 }
 
-}  // namespace
-
-TEST(Record, ScriptsJobsAndFilesInMissingFoldersAreChecked) {
-    ZkRecordJob job;
-    std::string error;
-    ASSERT_TRUE(zk_parse_script("# a comment\n\nf12 down 120 200   # tap\n  f14 up 120 200\n"
-                                "3000ms move -5 400\nrandom 7 3\n", job, error)) << error;
-    std::vector<std::vector<int>> events;  // off-screen positions are the shell's to clamp
-    for (const ZkScriptEvent& e : job.events) events.push_back({e.atFrame, int(e.time), int(e.message), e.x, e.y});
-    EXPECT_EQ(events, (std::vector<std::vector<int>>{
-                          {1, 12, WM_LBUTTONDOWN, 120, 200}, {1, 14, WM_LBUTTONUP, 120, 200}, {0, 3000, WM_MOUSEMOVE, -5, 400}}));
-    ASSERT_EQ(job.players.size(), 1u);
-    EXPECT_EQ(std::pair(job.players[0].seed, job.players[0].taps), std::pair(uint64_t(7), 3));
-
-    const std::pair<const char*, const char*> bad[] = {
-        {"f1 press 1 2", "line 1: bad event"},      {"f1 down 1", "line 1: expected"},
-        {"\n\nf-1 down 1 2", "line 3: bad time"},   {"12sms down 1 2", "line 1: bad time"},
-        {"f2 down 99999 0", "line 1: bad position"}, {"random seven 3", "line 1: bad seed"},
-    };
-    for (const auto& [text, says] : bad) {
-        ZkRecordJob j;
-        std::string e;
-        EXPECT_FALSE(zk_parse_script(text, j, e)) << text;
-        EXPECT_EQ(e.rfind(says, 0), 0u) << text << " -> " << e;
-    }
-    // frames, PNG frame (-1 none), GIF from, to: accepted?
-    const int checks[][5] = {{10, 9, 0, -1, 1},  {10, 10, 0, -1, 0}, {0, -1, 0, -1, 0},
-                             {10, -1, 3, 3, 1}, {10, -1, 4, 3, 0},  {10, -1, 0, 10, 0}};
-    for (const auto& c : checks) {
-        ZkRecordJob j{.frames = c[0], .gif = "x.gif", .gifFrom = c[2], .gifTo = c[3]};
-        if (c[1] >= 0) j.pngs.push_back({c[1], "x.png"});
-        EXPECT_EQ(zk_check_job(j, error), c[4] == 1) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
-    }
-    // (Every RGB565 colour is written exactly: frame 1 of the recorded run.)
-    const Frame icon(16 * 16, 0x07E0);
-    std::string png, gif;
-    EXPECT_FALSE(zk_write_png(buildPath("no/such/folder/x.png"), icon.data(), 16, 16, png));
-    EXPECT_FALSE(zk_write_gif(buildPath("no/such/folder/x.gif"), 16, 16, 1, [&](int) { return icon.data(); }, gif));
-    EXPECT_FALSE(png.empty() || gif.empty());
-}
-
-namespace {
-
 // A small program for the recorder: a square follows the stylus over moving
 // stripes and grows with every press; frame 1 shows every RGB565 colour, and
 // the bottom quarter keeps them from then on. It notes at which frame count
@@ -159,6 +116,45 @@ bool record(const ZkRecordJob& job, StandIn& program, std::string& error) {
 }
 
 }  // namespace
+
+TEST(Record, ScriptsJobsAndFilesInMissingFoldersAreChecked) {
+    ZkRecordJob job;
+    std::string error;
+    ASSERT_TRUE(zk_parse_script("# a comment\n\nf12 down 120 200   # tap\n  f14 up 120 200\n"
+                                "3000ms move -5 400\nrandom 7 3\n", job, error)) << error;
+    std::vector<std::vector<int>> events;  // off-screen positions are the shell's to clamp
+    for (const ZkScriptEvent& e : job.events) events.push_back({e.atFrame, int(e.time), int(e.message), e.x, e.y});
+    EXPECT_EQ(events, (std::vector<std::vector<int>>{
+                          {1, 12, WM_LBUTTONDOWN, 120, 200}, {1, 14, WM_LBUTTONUP, 120, 200}, {0, 3000, WM_MOUSEMOVE, -5, 400}}));
+    ASSERT_EQ(job.players.size(), 1u);
+    EXPECT_EQ(std::pair(job.players[0].seed, job.players[0].taps), std::pair(uint64_t(7), 3));
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"f1 press 1 2", "line 1: bad event"},      {"f1 down 1", "line 1: expected"},
+        {"\n\nf-1 down 1 2", "line 3: bad time"},   {"12sms down 1 2", "line 1: bad time"},
+        {"f2 down 99999 0", "line 1: bad position"}, {"random seven 3", "line 1: bad seed"},
+    };
+    for (const auto& [text, says] : bad) {
+        ZkRecordJob j;
+        std::string e;
+        EXPECT_FALSE(zk_parse_script(text, j, e)) << text;
+        EXPECT_EQ(e.rfind(says, 0), 0u) << text << " -> " << e;
+    }
+    // frames, PNG frame (-1 none), GIF from, to: accepted?
+    const int checks[][5] = {{10, 9, 0, -1, 1},  {10, 10, 0, -1, 0}, {0, -1, 0, -1, 0},
+                             {10, -1, 3, 3, 1}, {10, -1, 4, 3, 0},  {10, -1, 0, 10, 0}};
+    for (const auto& c : checks) {
+        ZkRecordJob j{.frames = c[0], .gif = "x.gif", .gifFrom = c[2], .gifTo = c[3]};
+        if (c[1] >= 0) j.pngs.push_back({c[1], "x.png"});
+        EXPECT_EQ(zk_check_job(j, error), c[4] == 1) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
+    }
+    const Frame icon(16 * 16, 0x07E0);
+    std::string png, gif;
+    EXPECT_FALSE(zk_write_png(buildPath("no/such/folder/x.png"), icon.data(), 16, 16, png));
+    EXPECT_FALSE(zk_write_gif(buildPath("no/such/folder/x.gif"), 16, 16, 1, [&](int) { return icon.data(); }, gif));
+    EXPECT_FALSE(png.empty() || gif.empty());
+}
+
 
 // One run scripted in frames and in milliseconds, with a random player too:
 // every press reaches the program, and the files hold the frames it showed.
