@@ -7,18 +7,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "zk_sdl.h"
 
 namespace {
 
-struct Got {
-    UINT message;
-    int x, y;
-    int frame;
-    bool operator==(const Got&) const = default;
-};
+using Got = std::tuple<UINT, int, int, int>;  // message, x, y, frame
 std::vector<Got> got;
 int frame = 0;
 
