@@ -110,7 +110,8 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
     }
     Stylus = StylusState{};
     ZK_InitSprites();
-    zk_minsprite = 4096, zk_maxsprite = -1;
+    zk_minsprite = 4096;
+    zk_maxsprite = -1;
     ZK_ResetBg();
     zk_debug_bg = -1;
     zk_textinfo = {0, 1, 0, 32, 0};

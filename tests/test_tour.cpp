@@ -42,9 +42,9 @@ void onPresent(const uint16_t*, void* user) {
 
 TEST(Tour, HeadlessRunReachesEveryScene) {
     TourRun r;
-    zk_test_dovect = [](uint8_t layer) { Tour_DrawVectors(layer); };
+    zk_test_dovect = Tour_DrawVectors;
     zk_headless_on_present(onPresent, &r);
-    const int rc = zk_test_run([] { return Tour_Main(); });
+    const int rc = zk_test_run(Tour_Main);
     zk_headless_on_present(nullptr, nullptr);
     zk_test_dovect = nullptr;
     EXPECT_EQ(rc, 0);
