@@ -10,10 +10,8 @@
 #include "gif_maker.h"
 #include "zk_test_support.h"
 
-namespace {
-
 // The bytes of every record an operation addressed by number could reach.
-std::vector<uint8_t> records() {
+static std::vector<uint8_t> records() {
     std::vector<uint8_t> v;
     auto add = [&](const auto&... record) {
         (v.insert(v.end(), reinterpret_cast<const uint8_t*>(&record), reinterpret_cast<const uint8_t*>(&record + 1)), ...);
@@ -24,8 +22,6 @@ std::vector<uint8_t> records() {
         if (s) add(*s);
     return v;
 }
-
-}  // namespace
 
 TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
     // Something in every kind of record: windows, a bitmap layer 0, a text

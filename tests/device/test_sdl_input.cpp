@@ -87,9 +87,7 @@ TEST(SdlInput, MouseAndTouchReachTheStylusAtTheRightDevicePixel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         zk_platform_reset();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = record;
-        wc.lpszClassName = L"sdl-input";
+        WNDCLASSW wc{0, record, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"sdl-input"};
         ASSERT_TRUE(RegisterClassW(&wc));
         HWND w = CreateWindowExW(0, L"sdl-input", L"input", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
                                  nullptr);
