@@ -2,7 +2,6 @@
 // never created) are ignored: no operation given one writes another record.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -11,32 +10,18 @@
 #include "gif_maker.h"
 #include "zk_test_support.h"
 
-namespace {
-
 // The bytes of every record an operation addressed by number could reach.
-std::vector<uint8_t> records() {
+static std::vector<uint8_t> records() {
     std::vector<uint8_t> v;
-    auto add = [&](const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        v.insert(v.end(), b, b + n);
+    auto add = [&](const auto&... record) {
+        (v.insert(v.end(), reinterpret_cast<const uint8_t*>(&record), reinterpret_cast<const uint8_t*>(&record + 1)), ...);
     };
-    add(zk_window, sizeof zk_window);
-    add(zk_bg, sizeof zk_bg);
-    add(ZK_TextSlot, sizeof ZK_TextSlot);
-    add(&zk_textinfo, sizeof zk_textinfo);
-    add(&zk_debug_bg, sizeof zk_debug_bg);
-    add(&zk_curwindow, sizeof zk_curwindow);
-    add(&zk_cursprite, sizeof zk_cursprite);
-    add(&ZK_MovedSprite, sizeof ZK_MovedSprite);
-    add(&zk_minsprite, sizeof zk_minsprite);
-    add(&zk_maxsprite, sizeof zk_maxsprite);
-    add(zk_sprites, sizeof zk_sprites);
+    add(zk_window, zk_bg, ZK_TextSlot, zk_textinfo, zk_debug_bg, zk_curwindow, zk_cursprite, ZK_MovedSprite, zk_minsprite,
+        zk_maxsprite, zk_sprites);
     for (const Sprite* s : zk_sprites)
-        if (s) add(s, sizeof *s);
+        if (s) add(*s);
     return v;
 }
-
-}  // namespace
 
 TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
     // Something in every kind of record: windows, a bitmap layer 0, a text
@@ -51,7 +36,9 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
     SpriteImage image{const_cast<uint8_t*>(&index), nullptr, nullptr, palette, 1, 1, 1, 1};
     ZK_InitSprites();
     ZK_CreateSprite(0, &image, 1, 1, 10, 10);
-    Stylus.held = 1, Stylus.x = 10, Stylus.y = 10;
+    Stylus.held = 1;
+    Stylus.x = 10;
+    Stylus.y = 10;
     const auto gif = zk_make_gif(2, 2, {0xFFFFFF, 0}, std::vector<uint8_t>{0, 1, 1, 0});
     const uint16_t pixels[16] = {};
 
@@ -101,30 +88,26 @@ TEST(Guards, NumbersOutsideTheirRangesWriteNoRecord) {
         ASSERT_EQ(records(), before) << "call " << i;
     }
 
-    // The debug map holds 4096 cells: a font of 2 x 2 tiles gets 120 columns
-    // and only the 34 rows that fit.
-    const BgInfo tiny{1, 1, 4, 4, 2, 2};
-    const DebugFont font{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &tiny};
-    ZK_InitCustomDebug(3, &font);
-    EXPECT_EQ((std::vector<int>{zk_bg[3].mapColumns, zk_bg[3].mapRows, debug_width, debug_height}),
-              (std::vector<int>{120, 34, 120, 34}));
-    ZK_ShowBg(3);  // reads no cell past the map
-    // 15 x 1 tiles: 16 columns, and the 256 rows fill the map; 16 x 1: 15 columns of 273 rows, 4095 cells;
-    // 1-pixel tiles: 240 columns of 17 rows; 14 x 1: 17 columns of 240 rows. Text run past the last row's
+    // The debug map holds 4096 cells: small tiles get as many whole rows as
+    // fit, drawn without reading past the map; text run past the last row's
     // end stops at its last cell.
-    for (auto [tileWidth, columns, rows] : {std::tuple{15, 16, 256}, {16, 15, 273}, {1, 240, 17}, {14, 17, 240}}) {
-        const BgInfo thin{1, 1, 4, 4, tileWidth, 1};
-        const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &thin};
+    for (auto [tileWidth, tileHeight, columns, rows] :
+         {std::tuple{2, 2, 120, 34}, {15, 1, 16, 256}, {16, 1, 15, 273}, {1, 1, 240, 17}, {14, 1, 17, 240}}) {
+        const BgInfo tiny{1, 1, 4, 4, tileWidth, tileHeight};
+        const DebugFont f{zk_debug_Map, 288, zk_debug_Tiles, 3219, zk_debug_Pal, &tiny};
         ZK_InitCustomDebug(3, &f);
+        ZK_ShowBg(3);
         ZK_DebugText(0, uint16_t(rows - 1), "%s", std::string(size_t(columns) + 1, 'x').c_str());
         const int cells = columns * rows;
-        EXPECT_EQ((std::vector<int>{debug_width, debug_height, zk_debugmap[cells - columns] != 0, zk_debugmap[cells - 1] != 0,
+        EXPECT_EQ((std::vector<int>{zk_bg[3].mapColumns, zk_bg[3].mapRows, debug_width, debug_height,
+                                    zk_debugmap[cells - columns] != 0, zk_debugmap[cells - 1] != 0,
                                     cells < 4096 && zk_debugmap[cells] != 0}),
-                  (std::vector<int>{columns, rows, 1, 1, 0}));
+                  (std::vector<int>{columns, rows, columns, rows, 1, 1, 0}));
     }
     Stylus = StylusState{};
     ZK_InitSprites();
-    zk_minsprite = 4096, zk_maxsprite = -1;
+    zk_minsprite = 4096;
+    zk_maxsprite = -1;
     ZK_ResetBg();
     zk_debug_bg = -1;
     zk_textinfo = {0, 1, 0, 32, 0};

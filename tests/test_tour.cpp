@@ -24,7 +24,11 @@ struct TourRun {
 void onPresent(const uint16_t*, void* user) {
     TourRun& r = *static_cast<TourRun*>(user);
     if (tour_scene == 0) return;  // the shell's first paint, or start-up
-    if (++r.frames, r.order.empty() || tour_scene != r.order.back()) r.order.push_back(tour_scene), r.f = 0;
+    ++r.frames;
+    if (r.order.empty() || tour_scene != r.order.back()) {
+        r.order.push_back(tour_scene);
+        r.f = 0;
+    }
     if (++r.f != 30 && r.frames < 3000) return;  // past the fade-in; a safety net if the script went astray
     if (r.order.size() > TOUR_SCENES || r.frames >= 3000) return tap(232, 8);
     zk_test_save_ppm("tour_scene" + std::to_string(tour_scene), zk_headless_screen());
@@ -38,9 +42,9 @@ void onPresent(const uint16_t*, void* user) {
 
 TEST(Tour, HeadlessRunReachesEveryScene) {
     TourRun r;
-    zk_test_dovect = [](uint8_t layer) { Tour_DrawVectors(layer); };
+    zk_test_dovect = Tour_DrawVectors;
     zk_headless_on_present(onPresent, &r);
-    const int rc = zk_test_run([] { return Tour_Main(); });
+    const int rc = zk_test_run(Tour_Main);
     zk_headless_on_present(nullptr, nullptr);
     zk_test_dovect = nullptr;
     EXPECT_EQ(rc, 0);
@@ -59,39 +63,38 @@ TEST(Tour, VectorHookClipsToWindowAndScreen) {
         const char* name;
         ClipWindow window;
         int32_t layerX, layerY;
-        bool rectangle;
-        uint8_t mode;
+        int mode;  // a rectangle's (0 outline, 1 filled); -1: a line
         int32_t x1, y1, x2, y2;
         std::function<uint16_t(int x, int y)> want;  // the inside of an outline stays paper
     };
     const auto ink = [=](bool on) { return on ? kInk : kPaper; };
     const ClipWindow all{0, 0, 239, 319};
     const Case cases[] = {
-        {"a line across the plane, cut to a window", {10, 20, 50, 60}, 0, 0, false, 0, -100000, -100000, 100000,
-         100000, [=](int x, int y) { return ink(x == y && x >= 20 && x <= 50); }},
-        {"an outline rectangle", all, 0, 0, true, 0, 30, 30, 33, 32,
+        {"a line across the plane, cut to a window", {10, 20, 50, 60}, 0, 0, -1, -100000, -100000, 100000, 100000,
+         [=](int x, int y) { return ink(x == y && x >= 20 && x <= 50); }},
+        {"an outline rectangle", all, 0, 0, 0, 30, 30, 33, 32,
          [=](int x, int y) { return ink(x >= 30 && x <= 33 && y >= 30 && y <= 32 && (y != 31 || x == 30 || x == 33)); }},
-        {"a filled rectangle larger than the screen", all, 0, 0, true, 1, -5, -5, 300, 400, [=](int, int) { return kFill; }},
-        {"a point moved by the layer's position", all, 5, 7, false, 0, 0, 0, 0, 0, [=](int x, int y) { return ink(x == 5 && y == 7); }},
-        {"a window beyond the screen's edges", {-50, 300, 400, 900}, 0, 0, false, 0, 0, 319, 239, 319,
+        {"a filled rectangle larger than the screen", all, 0, 0, 1, -5, -5, 300, 400, [=](int, int) { return kFill; }},
+        {"a point moved by the layer's position", all, 5, 7, -1, 0, 0, 0, 0, [=](int x, int y) { return ink(x == 5 && y == 7); }},
+        {"a window beyond the screen's edges", {-50, 300, 400, 900}, 0, 0, -1, 0, 319, 239, 319,
          [=](int, int y) { return ink(y == 319); }},
     };
+    zk_curwindow = 0;  // the hook cuts to the window being drawn
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (auto& p : zk_buffer) p = kPaper;
         ZK_LoadVectoBg(layer);
-        zk_bg[layer].x = c.layerX, zk_bg[layer].y = c.layerY;
-        if (c.rectangle)
-            ZK_VectoBgAddRectangle(layer, c.x1, c.y1, c.x2, c.y2, kInk, kFill, c.mode);
+        ZK_BgScrollXY(layer, c.layerX, c.layerY);
+        if (c.mode >= 0)
+            ZK_VectoBgAddRectangle(layer, c.x1, c.y1, c.x2, c.y2, kInk, kFill, uint8_t(c.mode));
         else
             ZK_VectoBgAddLine(layer, c.x1, c.y1, c.x2, c.y2, kInk, 0);
-        zk_window[7] = c.window, zk_curwindow = 7;
+        zk_window[0] = c.window;
         Tour_DrawVectors(layer);
-        std::vector<uint16_t> want;
-        for (int i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i) want.push_back(c.want(i % ZK_WIDTH, i / ZK_WIDTH));
-        EXPECT_TRUE(std::equal(want.begin(), want.end(), zk_buffer));
+        for (int i = 0; i < ZK_WIDTH * ZK_HEIGHT; ++i)
+            ASSERT_EQ(zk_buffer[i], c.want(i % ZK_WIDTH, i / ZK_WIDTH)) << "at " << i % ZK_WIDTH << "," << i / ZK_WIDTH;
         ZK_BgDelete(layer);
-        zk_bg[layer].x = zk_bg[layer].y = 0;
     }
-    zk_window[7] = ClipWindow{0, 0, 0, 0}, zk_curwindow = 0;
+    ZK_BgScrollXY(layer, 0, 0);
+    zk_window[0] = all;
 }

@@ -7,10 +7,8 @@
 
 // Writes a w x h RGB565 picture as an 8-bit RGB PNG (each channel widened by
 // repeating its top bits, so 0x1F becomes 0xFF and the colour converts back
-// exactly). With keyTransparent, pixels equal to key become fully
-// transparent and the file is RGBA. False, with error filled, on failure.
-bool zk_write_png(const std::string& path, const uint16_t* pixels, int w, int h, std::string& error,
-                  bool keyTransparent = false, uint16_t key = 0xF81F);
+// exactly). False, with error filled, on failure.
+bool zk_write_png(const std::string& path, const uint16_t* pixels, int w, int h, std::string& error);
 
 // 8-bit channels of an RGB565 colour, as the PNG and GIF writers store them.
 inline uint8_t zk_red8(uint16_t c) { return uint8_t(((c >> 11) << 3) | (c >> 13)); }

@@ -7,18 +7,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "zk_sdl.h"
 
 namespace {
 
-struct Got {
-    UINT message;
-    int x, y;
-    int frame;
-    bool operator==(const Got&) const = default;
-};
+using Got = std::tuple<UINT, int, int, int>;  // message, x, y, frame
 std::vector<Got> got;
 int frame = 0;
 
@@ -85,19 +81,13 @@ const Case cases[] = {
      {{D, 120, 160, 0}, {M, -5, 335, 0}, {U, -5, 335, 2}}},
 };
 
-class SdlInput : public testing::Test {
-protected:
-    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
-};
-
-TEST_F(SdlInput, MouseAndTouchReachTheStylusAtTheRightDevicePixel) {
+TEST(SdlInput, MouseAndTouchReachTheStylusAtTheRightDevicePixel) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
     zk_use_device(zk_sdl_device());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         zk_platform_reset();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = record;
-        wc.lpszClassName = L"sdl-input";
+        WNDCLASSW wc{0, record, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"sdl-input"};
         ASSERT_TRUE(RegisterClassW(&wc));
         HWND w = CreateWindowExW(0, L"sdl-input", L"input", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
                                  nullptr);
