@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "tour.h"
@@ -14,8 +13,8 @@ namespace {
 
 void tap(int x, int y) { zk_headless_tap(zk_headless_clock(), x, y); }
 
-// Every scene in turn: a picture of each, for people to look at, then the
-// next one; back at the first, the quit button.
+// Every scene in turn, then the next one; back at the first, the quit
+// button.
 struct TourRun {
     std::vector<int> order;  // scenes in the order they appeared
     int f = 0, frames = 0;
@@ -31,7 +30,6 @@ void onPresent(const uint16_t*, void* user) {
     }
     if (++r.f != 30 && r.frames < 3000) return;  // past the fade-in; a safety net if the script went astray
     if (r.order.size() > TOUR_SCENES || r.frames >= 3000) return tap(232, 8);
-    zk_test_save_ppm("tour_scene" + std::to_string(tour_scene), zk_headless_screen());
     // Every name of the scene's calls fits under its title, in font 0.
     EXPECT_EQ(ZK_TextSlot[1][2].font, 0);
     EXPECT_EQ(ZK_TextSlot[1][2].count, int32_t(std::strlen(Tour_CallNames(tour_scene)))) << tour_scene;

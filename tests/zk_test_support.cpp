@@ -1,7 +1,5 @@
 #include "zk_test_support.h"
 
-#include <cstdio>
-
 #include "zk_w32main.h"
 
 std::function<void(uint8_t)> zk_test_dovect;
@@ -31,19 +29,4 @@ uint16_t zk_test_blend(uint16_t k, uint16_t d, int alpha) {
     const uint32_t K = (k | uint32_t(k) << 16) & m, D = (d | uint32_t(d) << 16) & m;
     const uint32_t r = (D + (((K - D) * uint32_t(alpha)) >> 5)) & m;
     return uint16_t(r | r >> 16);
-}
-
-std::string zk_test_save_ppm(const std::string& name, const uint16_t* pixels, int w, int h) {
-    std::string path = std::string(ZK_BUILD_DIR) + "/" + name + ".ppm";
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fprintf(f, "P6\n%d %d\n255\n", w, h);
-        for (int i = 0; i < w * h; ++i) {
-            uint16_t c = pixels[i];
-            unsigned char rgb[3] = {uint8_t(((c >> 11) & 31) * 255 / 31), uint8_t(((c >> 5) & 63) * 255 / 63),
-                                    uint8_t((c & 31) * 255 / 31)};
-            std::fwrite(rgb, 1, 3, f);
-        }
-        std::fclose(f);
-    }
-    return path;
 }

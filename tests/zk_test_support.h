@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 
 #include "../platform/zk_headless.h"
 #include "ZKlib.h"
@@ -23,7 +22,3 @@ int zk_test_run(const std::function<int()>& body, const std::function<void()>& s
 // The RGB565 blend as the rules give it: each channel of d moves toward k by
 // alpha / 32, rounding down (alpha 32 gives k, 0 leaves d).
 uint16_t zk_test_blend(uint16_t k, uint16_t d, int alpha);
-
-// Writes a 240 x 320 RGB565 frame (or any w x h) as a PNG-free binary PPM,
-// for people to look at; returns the path written.
-std::string zk_test_save_ppm(const std::string& name, const uint16_t* pixels, int w = ZK_WIDTH, int h = ZK_HEIGHT);
