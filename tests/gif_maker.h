@@ -2,7 +2,6 @@
 // tests and benchmarks state their own pictures.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 

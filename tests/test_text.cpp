@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -56,6 +55,40 @@ using V = std::vector<int>;
 
 // The settings as the program starts with them, before any test changes them.
 const TextInfo kStart = zk_textinfo;
+
+// What the text layer L must draw over background: every slot with letters
+// and a non-zero alpha, letter by letter, from the stored font data (one bit
+// a pixel for fonts 0-4, colour and mask planes for the others).
+std::vector<uint16_t> expectedLayer(int L, uint16_t background) {
+    std::vector<uint16_t> want(ZK_WIDTH * ZK_HEIGHT, background);
+    for (const TextSlotRecord& s : ZK_TextSlot[L]) {
+        if (s.count <= 0 || s.alpha == 0) continue;
+        const TextFont* f = s.font < 5 ? zk_deffonts[s.font] : zk_fonts[s.font];
+        for (int k = 0; k < s.count; ++k) {
+            const LetterPlace& p = s.letters[k];
+            const int w = f->LetterWidth[p.letter], h = f->height, start = f->LetterStart[p.letter];
+            for (int r = 0; r < h; ++r)
+                for (int c = 0; c < w; ++c) {
+                    const int x = p.x + c, y = p.y + r, i = r * w + c;
+                    if (x < 0 || y < 0 || x >= ZK_WIDTH || y >= ZK_HEIGHT) continue;
+                    const auto* bits = static_cast<const uint8_t*>(f->Font);
+                    const auto* planes = static_cast<const uint16_t*>(f->Font);
+                    const bool ink = s.font < 5 ? (bits[(start / 2 + i) / 8] >> ((start / 2 + i) % 8)) & 1
+                                                : planes[start + w * h + i] != 0;
+                    const uint16_t colour = s.font < 5 ? s.colour : planes[start + i];
+                    uint16_t& d = want[size_t(y) * ZK_WIDTH + size_t(x)];
+                    if (ink) d = zk_test_blend(colour, d, s.alpha);
+                }
+        }
+    }
+    return want;
+}
+
+std::vector<uint16_t> drawLayer(int L, uint16_t background, bool viaBg = false) {
+    std::fill(std::begin(zk_buffer), std::end(zk_buffer), background);
+    viaBg ? ZK_ShowBg(int8_t(L)) : ZK_ShowTextBg(uint8_t(L));
+    return {std::begin(zk_buffer), std::end(zk_buffer)};
+}
 
 }  // namespace
 
@@ -168,44 +201,6 @@ TEST_F(TextTest, SlotsGrowToCountPlus16AndAreReused) {
     zk_cleanfonts();
     for (TextFont* f : zk_fonts) EXPECT_EQ(f, nullptr);
 }
-
-namespace {
-
-// What the text layer L must draw over background: every slot with letters
-// and a non-zero alpha, letter by letter, from the stored font data (one bit
-// a pixel for fonts 0-4, colour and mask planes for the others).
-std::vector<uint16_t> expectedLayer(int L, uint16_t background) {
-    std::vector<uint16_t> want(ZK_WIDTH * ZK_HEIGHT, background);
-    for (const TextSlotRecord& s : ZK_TextSlot[L]) {
-        if (s.count <= 0 || s.alpha == 0) continue;
-        const TextFont* f = s.font < 5 ? zk_deffonts[s.font] : zk_fonts[s.font];
-        for (int k = 0; k < s.count; ++k) {
-            const LetterPlace& p = s.letters[k];
-            const int w = f->LetterWidth[p.letter], h = f->height, start = f->LetterStart[p.letter];
-            for (int r = 0; r < h; ++r)
-                for (int c = 0; c < w; ++c) {
-                    const int x = p.x + c, y = p.y + r, i = r * w + c;
-                    if (x < 0 || y < 0 || x >= ZK_WIDTH || y >= ZK_HEIGHT) continue;
-                    const auto* bits = static_cast<const uint8_t*>(f->Font);
-                    const auto* planes = static_cast<const uint16_t*>(f->Font);
-                    const bool ink = s.font < 5 ? (bits[(start / 2 + i) / 8] >> ((start / 2 + i) % 8)) & 1
-                                                : planes[start + w * h + i] != 0;
-                    const uint16_t colour = s.font < 5 ? s.colour : planes[start + i];
-                    uint16_t& d = want[size_t(y) * ZK_WIDTH + size_t(x)];
-                    if (ink) d = zk_test_blend(colour, d, s.alpha);
-                }
-        }
-    }
-    return want;
-}
-
-std::vector<uint16_t> drawLayer(int L, uint16_t background, bool viaBg = false) {
-    std::fill(std::begin(zk_buffer), std::end(zk_buffer), background);
-    viaBg ? ZK_ShowBg(int8_t(L)) : ZK_ShowTextBg(uint8_t(L));
-    return {std::begin(zk_buffer), std::end(zk_buffer)};
-}
-
-}  // namespace
 
 TEST_F(TextTest, TextLayersDrawEveryGlyphWhereItsLetterStands) {
     ZK_LoadTextBg(4);
