@@ -55,6 +55,40 @@ auto fields(const Fade& f) { return std::tuple(int(f.level), f.colour, f.priorit
 auto fields(const ClipWindow& w) { return std::tuple(w.left, w.top, w.right, w.bottom); }
 uint16_t px(int x, int y) { return zk_buffer[y * 240 + x]; }
 
+// The fade level of each presented frame, read back from a white frame
+// faded toward black.
+std::vector<int> presented;
+void record_level(const uint16_t* screen, void*) {
+    const uint16_t p = screen[120 * 240 + 120];
+    for (int level = 0; level <= 32; ++level)
+        if (zk_test_blend(0x0000, 0xFFFF, 32 - level) == p) {
+            if (presented.empty() || presented.back() != level) presented.push_back(level);
+            return;
+        }
+    presented.push_back(-1);
+}
+
+// One-colour opaque 16-bit pictures, shown as sprites and layers.
+struct Picture {
+    std::vector<uint16_t> pixels;
+    SpriteImage image{};
+    Picture(uint16_t colour, int w, int h) : pixels(size_t(w * h), colour) {
+        image.pixels = pixels.data(), image.depth = 2, image.opaque = 1, image.width = w, image.height = h;
+    }
+};
+
+void show_layer(uint8_t j, Picture& p, int x, int y, uint16_t priority) {
+    const BgInfo info{0, 2, p.image.width, p.image.height, 1, 0};
+    ZK_BgLoadEx(j, &info, p.pixels.data(), nullptr, nullptr);
+    zk_bg[j].x = x, zk_bg[j].y = y, zk_bg[j].priority = priority;
+}
+
+Sprite* show_sprite(int slot, Picture& p, int x, int y, int16_t priority) {
+    ZK_CreateSprite(slot, &p.image, uint16_t(p.image.width), uint16_t(p.image.height), int16_t(x), int16_t(y));
+    zk_sprites[slot]->priority = priority;
+    return zk_sprites[slot];
+}
+
 }  // namespace
 
 TEST_F(Composition, InitSetsTheFadeAndWindowDefaults) {
@@ -143,42 +177,6 @@ TEST_F(Composition, FadePassBlendsTheRectangleTowardTheFadeColour) {
         EXPECT_EQ(wrong, 0) << "level " << int(c.level);
     }
 }
-
-namespace {
-// The fade level of each presented frame, read back from a white frame
-// faded toward black.
-std::vector<int> presented;
-void record_level(const uint16_t* screen, void*) {
-    const uint16_t p = screen[120 * 240 + 120];
-    for (int level = 0; level <= 32; ++level)
-        if (zk_test_blend(0x0000, 0xFFFF, 32 - level) == p) {
-            if (presented.empty() || presented.back() != level) presented.push_back(level);
-            return;
-        }
-    presented.push_back(-1);
-}
-
-// One-colour opaque 16-bit pictures, shown as sprites and layers.
-struct Picture {
-    std::vector<uint16_t> pixels;
-    SpriteImage image{};
-    Picture(uint16_t colour, int w, int h) : pixels(size_t(w * h), colour) {
-        image.pixels = pixels.data(), image.depth = 2, image.opaque = 1, image.width = w, image.height = h;
-    }
-};
-
-void show_layer(uint8_t j, Picture& p, int x, int y, uint16_t priority) {
-    const BgInfo info{0, 2, p.image.width, p.image.height, 1, 0};
-    ZK_BgLoadEx(j, &info, p.pixels.data(), nullptr, nullptr);
-    zk_bg[j].x = x, zk_bg[j].y = y, zk_bg[j].priority = priority;
-}
-
-Sprite* show_sprite(int slot, Picture& p, int x, int y, int16_t priority) {
-    ZK_CreateSprite(slot, &p.image, uint16_t(p.image.width), uint16_t(p.image.height), int16_t(x), int16_t(y));
-    zk_sprites[slot]->priority = priority;
-    return zk_sprites[slot];
-}
-}  // namespace
 
 TEST_F(Composition, WholeFadesShowEveryLevelAndStopAtTheLastReached) {
     // A step of 0 would never end: no fade.
