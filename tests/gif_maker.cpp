@@ -29,9 +29,8 @@ std::vector<uint8_t> zk_make_gif(int width, int height, const std::vector<uint32
     GifFileType* gif = EGifOpen(&out, writeBytes, &error);
     if (!gif) return {};
     EGifSetGifVersion(gif, true);
-    bool ok = true;
     ColorMapObject* global = makeMap(colours);
-    ok = EGifPutScreenDesc(gif, width, height, 8, 0, global) == GIF_OK;
+    bool ok = EGifPutScreenDesc(gif, width, height, 8, 0, global) == GIF_OK;
     GifFreeMapObject(global);
     for (const ZkGifFrame& f : frames) {
         if (!ok) break;

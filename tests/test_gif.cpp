@@ -26,9 +26,6 @@ constexpr uint16_t rgb565(uint32_t c) {
     return uint16_t((((c >> 16) & 0xFF) >> 3) << 11 | (((c >> 8) & 0xFF) >> 2) << 5 | ((c & 0xFF) >> 3));
 }
 
-// A copy in a heap block of exactly its size, so reads past it are caught.
-std::vector<uint8_t> exact(const std::vector<uint8_t>& v) { return {v.begin(), v.end()}; }
-
 // Reads an image's run list back into one flag per pixel (true: drawn),
 // checking the format on the way: counts alternate from a transparent one,
 // only the first may be 0, each line adds up to the width, the lines follow
@@ -53,9 +50,9 @@ std::vector<bool> readRuns(const SpriteImage* im) {
 
 std::vector<uint8_t> fill(size_t n, uint8_t v) { return std::vector<uint8_t>(n, v); }
 
-// Decodes the data from a block of exactly its size.
+// Decodes an exactly sized copy of the data, so reads past it are caught.
 SpriteImage* toSprite(const std::vector<uint8_t>& data) {
-    const auto gif = exact(data);
+    const std::vector<uint8_t> gif = data;
     return ZK_GifToSprite(gif.data(), gif.size());
 }
 
@@ -406,7 +403,7 @@ TEST(GifBadInput, FailedLoadsKeepNothing) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.data.size()) + " bytes");
-        const auto gif = exact(c.data);
+        const std::vector<uint8_t> gif = c.data;  // exactly sized, as toSprite's
         const uint16_t count = zk_nsprite_alloc;
         SpriteImage* im = ZK_GifToSprite(gif.data(), gif.size());
         // A made image is registered, whole and self-consistent.
