@@ -17,7 +17,7 @@ TEST(Angles, GetAngleExamples) {
         {0, 0, 29, 53, 431},  // the greedy search ends here, though the true direction is 424.8
         {0, 0, 0, 0, 434},    // equal points: only the table's rounding speaks
         {0, 0, 256, 0, 384},  // 256 pixels apart the 32-bit distances wrap
-        {-5, 7, -5, 7, 434},  // equal points anywhere give the same
+        {-5, 7, -5, 7, 434},  // equal points anywhere give the same: both scale by 256
     };
     for (const auto& c : cases)
         EXPECT_EQ(ZK_GetAngle(c.x1, c.y1, c.x2, c.y2), c.angle)

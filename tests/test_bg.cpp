@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -37,7 +36,6 @@ TEST(BgLayers, LoadersSetTheRecordAndDeleteFreesWhatTheEngineOwns) {
     Scene scene;
     ZK_BgLoad8bitBitmap(7, 20, 10, 0);
     const BgLayer& bg = zk_bg[7];
-    // used kind depth width height priority alpha plain window
     EXPECT_EQ((V{bg.used, bg.kind, bg.depth, bg.width, bg.height, bg.priority, bg.alpha, bg.plain, bg.window}),
               (V{1, 3, 1, 20, 10, 7, 32, 0, 0}));
     ASSERT_TRUE(!bg.map && bg.palette && bg.pixels);

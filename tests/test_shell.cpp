@@ -159,7 +159,6 @@ TEST(FramePacing, MeasuredRateAndUnpacedRates) {
 TEST(Stylus, MessagesPlaceItAndFramesClampItToTheScreen) {
     zk_test_run([] {
         ZK_Init();
-        // message, x, y; then x, y and held after the next frame
         for (auto [message, x, y, wantX, wantY, held] :
              {std::tuple{WM_MOUSEMOVE, 5, 6, 5, 6, 0}, {WM_LBUTTONDOWN, -7, 100, 0, 100, 0}, {WM_LBUTTONDOWN, 300, 5, 239, 5, 0},
               {WM_LBUTTONDOWN, 60, -3, 60, 0, 0}, {WM_LBUTTONDOWN, 50, 400, 50, 319, 0}, {WM_LBUTTONDOWN, 0, 0, 0, 0, 1},
