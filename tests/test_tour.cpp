@@ -13,8 +13,7 @@ namespace {
 
 void tap(int x, int y) { zk_headless_tap(zk_headless_clock(), x, y); }
 
-// Every scene in turn, then the next one; back at the first, the quit
-// button.
+// Every scene in turn; back at the first, the quit button.
 struct TourRun {
     std::vector<int> order;  // scenes in the order they appeared
     int f = 0, frames = 0;
