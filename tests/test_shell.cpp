@@ -159,6 +159,7 @@ TEST(FramePacing, MeasuredRateAndUnpacedRates) {
 TEST(Stylus, MessagesPlaceItAndFramesClampItToTheScreen) {
     zk_test_run([] {
         ZK_Init();
+        EXPECT_EQ((std::vector<int>{stylusx, stylusy}), (std::vector<int>{0, 0}));  // each start, whatever a run left
         for (auto [message, x, y, wantX, wantY, held] :
              {std::tuple{WM_MOUSEMOVE, 5, 6, 5, 6, 0}, {WM_LBUTTONDOWN, -7, 100, 0, 100, 0}, {WM_LBUTTONDOWN, 300, 5, 239, 5, 0},
               {WM_LBUTTONDOWN, 60, -3, 60, 0, 0}, {WM_LBUTTONDOWN, 50, 400, 50, 319, 0}, {WM_LBUTTONDOWN, 0, 0, 0, 0, 1},
