@@ -71,10 +71,9 @@ void record_level(const uint16_t* screen, void*) {
 // One-colour opaque 16-bit pictures, shown as sprites and layers.
 struct Picture {
     std::vector<uint16_t> pixels;
-    SpriteImage image{};
-    Picture(uint16_t colour, int w, int h) : pixels(size_t(w * h), colour) {
-        image.pixels = pixels.data(), image.depth = 2, image.opaque = 1, image.width = w, image.height = h;
-    }
+    SpriteImage image;
+    Picture(uint16_t colour, int w, int h)
+        : pixels(size_t(w * h), colour), image{pixels.data(), nullptr, nullptr, nullptr, 2, 1, w, h} {}
 };
 
 void show_layer(uint8_t j, Picture& p, int x, int y, uint16_t priority) {
